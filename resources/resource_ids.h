@@ -1,0 +1,39 @@
+// Resource and control ids, shared by the .rc templates and the code.
+#pragma once
+
+#define IDD_MAIN 100
+#define IDD_RAW_SAVE_NAME 105
+#define IDI_APP 103
+
+// Main window.
+#define IDC_PROGRESS 1000
+#define IDC_WRITE_CARD 1001
+#define IDC_DONATE_LINK 1002
+#define IDC_SITE_LINK 1003
+#define IDC_ALLOW_CORRUPTED 1005
+#define IDC_COUNTER 1008
+#define IDC_EXIT 1009
+#define IDC_READ_CARD 1010
+#define IDC_SAVE_CARD 1011
+#define IDC_OPEN_CARD 1012
+#define IDC_IMPORT_SAVE 1013
+#define IDC_EXPORT_SAVE 1014
+#define IDC_DELETE_SAVE 1015
+#define IDC_SAVE_GROUP 1017
+#define IDC_LARGE_ICON 1018
+#define IDC_FIRST_SLOT 1019
+#define IDC_LAST_SLOT 1033
+#define IDC_INFO 1035
+#define IDC_READ_ALL 1036
+#define IDC_FAST_READ 1037
+#define IDC_TITLE 1039
+#define IDC_NEW_CARD 1041
+
+// Raw-save naming dialog.
+#define IDC_NAME_LICENSING 1001
+#define IDC_NAME_POCKETSTATION 1003
+#define IDC_NAME_TYPE 1004
+#define IDC_NAME_REGION 1044
+#define IDC_NAME_NUMBER 1045
+#define IDC_NAME_FILE_PART 1046
+#define IDC_NAME_GENERATED 1047

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "card/analysis.h"
+#include "card/editing.h"
+#include "tests/support/card_maker.h"
+
+namespace {
+
+int used_blocks(CardImage card) {
+  auto table = std::make_unique<SlotTable>();
+  EXPECT_FALSE(analyse_card(card, *table, false));
+  return table->used;
+}
+
+TEST(FormatCard, MatchesAFreshCardByteForByte) {
+  CardImage card;
+  card.bytes.fill(0x5A);
+  format_card(card);
+  EXPECT_EQ(card.bytes, blank_card().bytes);
+  EXPECT_EQ(card.bytes[127], 0x0E);
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    EXPECT_EQ(directory_frame(card, slot)[0], 0xA0);
+    EXPECT_FALSE(frame_is_bad(directory_frame(card, slot)));
+  }
+  EXPECT_EQ(used_blocks(card), 0);
+}
+
+TEST(DeleteSave, FlipsStatesAlongTheChainAndLeavesEverythingElse) {
+  CardImage card = blank_card();
+  SaveSpec save;
+  save.blocks = 3;
+  put_save(card, save, {4, 2, 9});
+  add_save(card, SaveSpec{});
+  ASSERT_EQ(used_blocks(card), 3);  // slot 2 lies below its first block: corrupted
+  const CardImage before = card;
+  delete_save(card, 4);
+  EXPECT_EQ(directory_frame(card, 4)[0], 0xA1);
+  EXPECT_EQ(directory_frame(card, 2)[0], 0xA2);
+  EXPECT_EQ(directory_frame(card, 9)[0], 0xA3);
+  for (int slot : {4, 2, 9}) {
+    EXPECT_FALSE(frame_is_bad(directory_frame(card, slot)));
+    EXPECT_EQ(0, std::memcmp(directory_frame(card, slot) + 1, directory_frame(before, slot) + 1, 126));
+  }
+  EXPECT_EQ(0, std::memcmp(card.bytes.data() + 8192, before.bytes.data() + 8192, kCardSize - 8192));
+  EXPECT_EQ(used_blocks(card), 1);
+
+  const CardImage after = card;
+  delete_save(card, 4);  // a free frame: nothing happens
+  EXPECT_EQ(card.bytes, after.bytes);
+}
+
+TEST(DeleteSave, MendsABadChecksumAndStopsAtBadLinksAndLoops) {
+  CardImage card = blank_card();
+  SaveSpec save;
+  save.blocks = 2;
+  put_save(card, save, {0, 1});
+  break_checksum(card, 1);
+  delete_save(card, 0);
+  EXPECT_EQ(directory_frame(card, 0)[0], 0xA1);
+  EXPECT_FALSE(frame_is_bad(directory_frame(card, 0)));
+  EXPECT_EQ(directory_frame(card, 1)[0], 0xA3);
+
+  for (uint8_t link : {uint8_t(15), uint8_t(0x40), uint8_t(0xFE)}) {
+    CardImage broken = blank_card();
+    put_save(broken, save, {0, 1});
+    set_link(broken, 1, link);
+    const CardImage before = broken;
+    delete_save(broken, 0);
+    EXPECT_EQ(directory_frame(broken, 1)[0], 0xA3);
+    EXPECT_EQ(0, std::memcmp(broken.bytes.data() + 3 * 128, before.bytes.data() + 3 * 128,
+                             kCardSize - 3 * 128));
+  }
+  CardImage loop = blank_card();
+  put_save(loop, save, {0, 1});
+  set_link(loop, 1, 0);
+  set_state(loop, 0, 0x51);
+  delete_save(loop, 0);
+  EXPECT_EQ(directory_frame(loop, 0)[0], 0xA1);  // freed once, not flipped back
+  EXPECT_EQ(directory_frame(loop, 1)[0], 0xA3);
+}
+
+TEST(DeleteSave, StartingAtAMiddleBlockFreesItAndWhatFollows) {
+  CardImage card = blank_card();
+  SaveSpec save;
+  save.blocks = 3;
+  put_save(card, save, {5, 0, 1});  // slots 0 and 1 show as corrupted
+  delete_save(card, 0);
+  EXPECT_EQ(directory_frame(card, 0)[0], 0xA2);
+  EXPECT_EQ(directory_frame(card, 1)[0], 0xA3);
+  EXPECT_EQ(directory_frame(card, 5)[0], 0x51);
+}
+
+TEST(PlaceSave, FillsFreeSlotsInAscendingOrderWithLinkedCopiesOfTheTemplate) {
+  CardImage card = blank_card();
+  SaveSpec filler;
+  put_save(card, filler, {0});
+  put_save(card, filler, {1});
+  put_save(card, filler, {2});
+  put_save(card, filler, {4});
+  put_save(card, filler, {5});
+  put_save(card, filler, {6});
+  SaveSpec save;
+  save.blocks = 2;
+  save.seed = 0x40;
+  const Bytes entry = directory_entry(save, 0x51, 0x00);
+  const Bytes data = save_blocks(save);
+  ASSERT_FALSE(place_save(card, entry.data(), data.data(), data.size()));
+
+  const uint8_t* first = directory_frame(card, 3);
+  const uint8_t* last = directory_frame(card, 7);
+  EXPECT_EQ(first[0], 0x51);
+  EXPECT_EQ(first[8], 0x07);
+  EXPECT_EQ(first[9], 0x00);
+  EXPECT_EQ(last[0], 0x53);
+  EXPECT_EQ(last[8], 0xFF);
+  EXPECT_EQ(last[9], 0xFF);
+  EXPECT_FALSE(frame_is_bad(first));
+  EXPECT_FALSE(frame_is_bad(last));
+  EXPECT_EQ(0, std::memcmp(first + 1, entry.data() + 1, 7));
+  EXPECT_EQ(0, std::memcmp(last + 10, entry.data() + 10, 20));
+  EXPECT_EQ(0, std::memcmp(data_block(card, 3), data.data(), 8192));
+  EXPECT_EQ(0, std::memcmp(data_block(card, 7), data.data() + 8192, 8192));
+  EXPECT_EQ(used_blocks(card), 8);
+
+  CardImage single = blank_card();
+  put_save(single, filler, {0});
+  put_save(single, filler, {1});
+  const Bytes one = save_blocks(SaveSpec{});
+  ASSERT_FALSE(place_save(single, directory_entry(SaveSpec{}, 0x51, 3).data(), one.data(), 8192));
+  EXPECT_EQ(directory_frame(single, 2)[0], 0x51);
+  EXPECT_EQ(directory_frame(single, 2)[8], 0xFF);
+  EXPECT_EQ(directory_frame(single, 2)[9], 0xFF);
+}
+
+TEST(PlaceSave, WithTooFewFreeFramesLeavesTheCardExactlyAsItWas) {
+  CardImage card = blank_card();
+  for (int slot = 0; slot < 13; ++slot) set_state(card, slot, 0x00);  // look empty, are not free
+  SaveSpec save;
+  save.blocks = 3;
+  const Bytes data = save_blocks(save);
+  const CardImage before = card;
+  const Failure failure =
+      place_save(card, directory_entry(save, 0x51, 0xFF).data(), data.data(), data.size());
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->text,
+            "Not enough space on the current Memory Card to import this file !\nYou need 3 free blocks.");
+  EXPECT_EQ(failure->caption, "File Error");
+  EXPECT_EQ(card.bytes, before.bytes);
+}
+
+}  // namespace

@@ -1,0 +1,288 @@
+#include "tests/e2e/driver.h"
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+#include <ostream>
+#include <vector>
+
+std::ostream& operator<<(std::ostream& out, const Rgb& c) {
+  return out << "rgb(" << c.r << "," << c.g << "," << c.b << ")";
+}
+
+bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start > timeout_ms) return false;
+    Sleep(10);
+  }
+}
+
+std::string build_folder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path);
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+
+namespace {
+
+struct WindowSearch {
+  DWORD process_id;
+  HWND owner;
+  std::function<bool(HWND)> accept;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK visit_window(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowSearch*>(data);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != search->process_id || !IsWindowVisible(window)) return TRUE;
+  if (search->owner && GetWindow(window, GW_OWNER) != search->owner) return TRUE;
+  if (!search->accept(window)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+HWND find_window(DWORD pid, HWND owner, std::function<bool(HWND)> accept) {
+  WindowSearch search{pid, owner, std::move(accept)};
+  EnumWindows(visit_window, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::string class_of(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+std::string window_text(HWND window) {
+  char text[1024] = {};
+  SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+const int kMessageBoxTextId = 0xFFFF;
+const int kFileNameField = 0x47C;
+
+bool is_message_box(HWND window) {
+  return class_of(window) == "#32770" && GetDlgItem(window, kMessageBoxTextId) != nullptr;
+}
+
+bool is_file_dialog(HWND window) {
+  return class_of(window) == "#32770" && GetDlgItem(window, kFileNameField) != nullptr;
+}
+
+}  // namespace
+
+Program::Program(const std::string& exe, const std::map<std::string, std::string>& environment) {
+  std::string block;
+  for (char* env = GetEnvironmentStringsA(), *p = env; *p; p += strlen(p) + 1) {
+    std::string entry(p);
+    const std::string key = entry.substr(0, entry.find('='));
+    if (!environment.count(key)) block += entry + '\0';
+  }
+  for (const auto& [key, value] : environment) block += key + "=" + value + '\0';
+  block += '\0';
+
+  const std::string path = build_folder() + "\\" + exe;
+  std::string command = "\"" + path + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  if (!CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, block.data(),
+                      nullptr, &startup, &process_)) {
+    ADD_FAILURE() << "cannot start " << path << ": error " << GetLastError();
+    return;
+  }
+  process_id_ = process_.dwProcessId;
+  wait_until([&] {
+    window_ = find_window(process_id_, nullptr, [](HWND w) {
+      char caption[128] = {};
+      GetWindowTextA(w, caption, sizeof caption);
+      return std::string(caption) == "Quillcrest - Ventrobel [2019]";
+    });
+    return window_ != nullptr || !running();
+  });
+}
+
+Program::~Program() {
+  if (process_.hProcess) {
+    if (running()) {
+      TerminateProcess(process_.hProcess, 99);
+      WaitForSingleObject(process_.hProcess, kPatienceMs);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+}
+
+bool Program::running() const {
+  return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> Program::wait_exit(DWORD timeout_ms) {
+  if (WaitForSingleObject(process_.hProcess, timeout_ms) != WAIT_OBJECT_0) return std::nullopt;
+  DWORD code = 0;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return code;
+}
+
+HWND Program::control(int id) const { return GetDlgItem(window_, id); }
+
+std::string Program::text(int id) const { return window_text(control(id)); }
+
+std::wstring Program::wide_text(int id) const {
+  wchar_t text[1024] = {};
+  SendMessageW(control(id), WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+bool Program::enabled(int id) const { return IsWindowEnabled(control(id)) != FALSE; }
+
+bool Program::checked(int id) const {
+  return SendMessageA(control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Program::click(int id) {
+  HWND button = control(id);
+  ASSERT_TRUE(button) << "no control " << id;
+  ASSERT_TRUE(IsWindowEnabled(button) && IsWindowEnabled(window_)) << "control " << id << " is disabled";
+  PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+void Program::click_and_finish(int id) {
+  HWND button = control(id);
+  ASSERT_TRUE(button) << "no control " << id;
+  ASSERT_TRUE(IsWindowEnabled(button)) << "control " << id << " is disabled";
+  DWORD_PTR result = 0;
+  const bool finished = SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+  ASSERT_TRUE(finished) << "command " << id << " did not finish (a modal box?)";
+}
+
+void Program::click_static(int id, bool twice) {
+  HWND slot = control(id);
+  ASSERT_TRUE(slot) << "no control " << id;
+  ASSERT_TRUE(IsWindowEnabled(window_)) << "the window is disabled";
+  const LPARAM at = MAKELPARAM(5, 5);
+  PostMessageA(slot, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageA(slot, WM_LBUTTONUP, 0, at);
+  if (twice) {
+    PostMessageA(slot, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageA(slot, WM_LBUTTONUP, 0, at);
+  }
+}
+
+void Program::press_key(UINT virtual_key) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(process_.dwThreadId, &info);
+  HWND target = info.hwndFocus ? info.hwndFocus : window_;
+  PostMessageA(target, WM_KEYDOWN, virtual_key, 1);
+  PostMessageA(target, WM_KEYUP, virtual_key, 0xC0000001);
+}
+
+void Program::fence() {
+  // Toggle the reading mode twice and wait for each to show.
+  const int ids[2] = {checked(1036) ? 1037 : 1036, checked(1036) ? 1036 : 1037};
+  for (int id : ids) {
+    PostMessageA(control(id), BM_CLICK, 0, 0);
+    ASSERT_TRUE(wait_until([&] { return checked(id); })) << "the program stopped answering";
+  }
+}
+
+std::optional<MessageBoxSeen> Program::find_box() const {
+  HWND box = find_window(process_id_, window_, is_message_box);
+  if (!box) return std::nullopt;
+  char caption[256] = {};
+  GetWindowTextA(box, caption, sizeof caption);
+  return MessageBoxSeen{box, caption, window_text(GetDlgItem(box, kMessageBoxTextId))};
+}
+
+MessageBoxSeen Program::wait_box(DWORD timeout_ms) const {
+  std::optional<MessageBoxSeen> seen;
+  wait_until([&] { return (seen = find_box()).has_value(); }, timeout_ms);
+  if (!seen) {
+    ADD_FAILURE() << "no message box appeared";
+    return {};
+  }
+  return *seen;
+}
+
+void Program::answer(const MessageBoxSeen& seen, int button) {
+  HWND target = GetDlgItem(seen.box, button);
+  ASSERT_TRUE(target) << "the box \"" << seen.text << "\" has no button " << button;
+  PostMessageA(target, BM_CLICK, 0, 0);
+  ASSERT_TRUE(wait_until([&] { return !IsWindow(seen.box) || !IsWindowVisible(seen.box); }))
+      << "the box did not close";
+}
+
+MessageBoxSeen Program::expect_box(const std::string& caption, const std::string& text, int button) {
+  const MessageBoxSeen seen = wait_box();
+  EXPECT_EQ(seen.caption, caption);
+  EXPECT_EQ(seen.text, text);
+  if (seen.box) answer(seen, button);
+  return seen;
+}
+
+HWND Program::wait_file_dialog() const {
+  HWND dialog = nullptr;
+  wait_until([&] { return (dialog = find_window(process_id_, window_, is_file_dialog)) != nullptr; });
+  return dialog;
+}
+
+void Program::choose_file(const std::string& path) {
+  HWND dialog = wait_file_dialog();
+  ASSERT_TRUE(dialog) << "no file dialog appeared";
+  HWND field = GetDlgItem(dialog, kFileNameField);
+  HWND edit = FindWindowExA(field, nullptr, "Edit", nullptr);
+  if (!edit) {
+    HWND combo = FindWindowExA(field, nullptr, "ComboBox", nullptr);
+    edit = combo ? FindWindowExA(combo, nullptr, "Edit", nullptr) : nullptr;
+  }
+  ASSERT_TRUE(edit) << "the file dialog has no name field";
+  SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  ASSERT_TRUE(wait_until([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }))
+      << "the file dialog did not accept " << path;
+}
+
+void Program::cancel_file_dialog() {
+  HWND dialog = wait_file_dialog();
+  ASSERT_TRUE(dialog) << "no file dialog appeared";
+  PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+  ASSERT_TRUE(wait_until([&] { return !IsWindow(dialog); }));
+}
+
+RECT Program::control_rect(int id) const {
+  RECT rect = {};
+  GetWindowRect(control(id), &rect);
+  return rect;
+}
+
+Rgb Program::pixel(int id, int x, int y) const {
+  const RECT rect = control_rect(id);
+  HDC screen = GetDC(nullptr);
+  const COLORREF colour = GetPixel(screen, rect.left + x, rect.top + y);
+  ReleaseDC(nullptr, screen);
+  return Rgb{GetRValue(colour), GetGValue(colour), GetBValue(colour)};
+}
+
+TempFolder::TempFolder() {
+  char base[MAX_PATH];
+  GetTempPathA(MAX_PATH, base);
+  static int counter = 0;
+  folder_ = std::string(base) + "qc-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(++counter);
+  CreateDirectoryA(folder_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() {
+  std::string from = folder_ + '\0';
+  SHFILEOPSTRUCTA operation = {};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+  SHFileOperationA(&operation);
+}

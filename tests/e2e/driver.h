@@ -1,0 +1,102 @@
+// Drives the real program under Wine (or Windows) the way a person does:
+// finds its window, clicks its controls, reads their texts and the pixels
+// on the screen, answers its message boxes and types into its file dialogs.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+struct Rgb {
+  int r = 0, g = 0, b = 0;
+  bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
+  bool operator!=(const Rgb& o) const { return !(*this == o); }
+};
+std::ostream& operator<<(std::ostream& out, const Rgb& c);
+
+struct MessageBoxSeen {
+  HWND box = nullptr;
+  std::string caption;
+  std::string text;
+};
+
+constexpr DWORD kPatienceMs = 10000;
+
+// Polls until the condition holds; false after the timeout.
+bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms = kPatienceMs);
+
+// Folder beside the test executable, where quillcrest.exe was built.
+std::string build_folder();
+
+class Program {
+ public:
+  // Starts the program and waits for its main window. `environment` adds
+  // variables to the inherited environment.
+  explicit Program(const std::string& exe = "quillcrest.exe",
+                   const std::map<std::string, std::string>& environment = {});
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  HWND window() const { return window_; }
+  DWORD process_id() const { return process_id_; }
+  bool running() const;
+  // Waits for the process to end; its exit code, or nothing on timeout.
+  std::optional<DWORD> wait_exit(DWORD timeout_ms = kPatienceMs);
+
+  HWND control(int id) const;
+  std::string text(int id) const;
+  std::wstring wide_text(int id) const;
+  bool enabled(int id) const;
+  bool checked(int id) const;
+  bool window_enabled() const { return IsWindowEnabled(window_) != FALSE; }
+  bool window_visible() const { return IsWindowVisible(window_) != FALSE; }
+
+  // Posts a click: the command may open a modal box. Fails the test on a
+  // disabled control, which a person could not click.
+  void click(int id);
+  // Clicks and waits until the command has finished; fails the test if it
+  // opened a modal box instead.
+  void click_and_finish(int id);
+  // A click on a static slot control (left button down and up).
+  void click_static(int id, bool twice = false);
+  // Keys go to the control that has the focus.
+  void press_key(UINT virtual_key);
+  // Posted messages are handled in order: this click on "Read all Memory
+  // Card" comes back only after everything posted before it was handled.
+  void fence();
+
+  std::optional<MessageBoxSeen> find_box() const;
+  MessageBoxSeen wait_box(DWORD timeout_ms = kPatienceMs) const;
+  void answer(const MessageBoxSeen& box, int button);
+  // Waits for the box and answers it; returns what it said.
+  MessageBoxSeen expect_box(const std::string& caption, const std::string& text, int button = IDOK);
+
+  // The open or save dialog: types the path (a Windows path) and confirms.
+  void choose_file(const std::string& path);
+  void cancel_file_dialog();
+  HWND wait_file_dialog() const;
+
+  // A pixel of a control, in coordinates relative to its window rectangle.
+  Rgb pixel(int id, int x, int y) const;
+  RECT control_rect(int id) const;
+
+ private:
+  PROCESS_INFORMATION process_ = {};
+  DWORD process_id_ = 0;
+  HWND window_ = nullptr;
+};
+
+// A private folder for one test's files, removed afterwards.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  std::string path(const std::string& name) const { return folder_ + "\\" + name; }
+
+ private:
+  std::string folder_;
+};

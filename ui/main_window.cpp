@@ -1,0 +1,88 @@
+#include "ui/main_window.h"
+
+#include <commctrl.h>
+
+#include "resources/resource_ids.h"
+#include "ui/app_state.h"
+#include "ui/checks.h"
+#include "ui/icon_bitmap.h"
+#include "ui/message_box.h"
+#include "ui/slot_view.h"
+
+namespace {
+
+const UINT_PTR kAnimationTimer = 0;
+const UINT kAnimationPeriodMs = 500;
+
+void initialise(HWND window) {
+  app.window = window;
+  app.worker = nullptr;
+  destroy_slot_icons();
+  app.card = CardImage{};
+  app.blank_icon = create_icon_bitmap(white_placeholder());
+  app.selected = -1;
+  app.fast_read = app.partial_read = app.snapshot_valid = app.allow_corrupted = false;
+  app.animation_on = false;
+
+  CheckRadioButton(window, IDC_READ_ALL, IDC_FAST_READ, IDC_READ_ALL);
+  SendDlgItemMessageA(window, IDC_PROGRESS, PBM_SETRANGE32, 0, 1024);
+  SetTimer(window, kAnimationTimer, kAnimationPeriodMs, nullptr);
+}
+
+void toggle_allow_corrupted(HWND window) {
+  app.allow_corrupted = IsDlgButtonChecked(window, IDC_ALLOW_CORRUPTED) == BST_CHECKED;
+  if (is_loaded(app.card)) show_failure(analyse_and_show());
+}
+
+// Commands are recognised by control id alone, whatever the notification.
+void run_command(HWND window, int id) {
+  if (id >= IDC_FIRST_SLOT && id <= IDC_LAST_SLOT) {
+    if (require_card()) select_slot(id - IDC_FIRST_SLOT);
+    return;
+  }
+  switch (id) {
+    case IDC_READ_ALL: app.fast_read = false; break;
+    case IDC_FAST_READ: app.fast_read = true; break;
+    case IDC_ALLOW_CORRUPTED: toggle_allow_corrupted(window); break;
+    case IDC_EXIT: EndDialog(window, 0); break;
+    default: break;  // Escape's IDCANCEL and Enter's IDOK do nothing
+  }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      initialise(window);
+      return TRUE;
+    case WM_COMMAND:
+      run_command(window, LOWORD(wparam));
+      return TRUE;
+    case WM_TIMER:
+      ++app.tick;
+      if (app.animation_on) animate_slots();
+      return TRUE;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      BeginPaint(window, &paint);
+      EndPaint(window, &paint);
+      redraw_slot_view();
+      return TRUE;
+    }
+    case WM_APP:
+      if (app.worker) CloseHandle(app.worker);
+      app.worker = nullptr;
+      EnableWindow(window, TRUE);
+      return TRUE;
+    case WM_CLOSE:
+      KillTimer(window, kAnimationTimer);
+      EndDialog(window, 0);
+      return TRUE;
+    case WM_DESTROY:
+      destroy_slot_icons();
+      destroy_bitmap(app.blank_icon);
+      return FALSE;
+  }
+  return FALSE;
+}
