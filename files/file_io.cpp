@@ -1,0 +1,64 @@
+#include "files/file_io.h"
+
+#include <cstdio>
+#include <new>
+
+namespace {
+
+const char* const kCannotOpen = "Cannot open file !";
+const char* const kCannotCreate = "Cannot create file !";
+const char* const kCannotWrite = "Cannot write file !";
+const char* const kNoMemory = "Not enough memory ! (seriously ?)";
+
+// 64-bit file positions, so that files over 2 GiB report their true length.
+bool seek_end_and_tell(FILE* file, uint64_t& length) {
+#if defined(_WIN32)
+  if (_fseeki64(file, 0, SEEK_END) != 0) return false;
+  const long long position = _ftelli64(file);
+  if (position < 0 || _fseeki64(file, 0, SEEK_SET) != 0) return false;
+#else
+  if (fseeko(file, 0, SEEK_END) != 0) return false;
+  const off_t position = ftello(file);
+  if (position < 0 || fseeko(file, 0, SEEK_SET) != 0) return false;
+#endif
+  length = uint64_t(position);
+  return true;
+}
+
+}  // namespace
+
+Failure read_file_prefix(const std::string& path, size_t limit, FilePrefix& out) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return fail(kCannotOpen, "File Error");
+  uint64_t length = 0;
+  if (!seek_end_and_tell(file, length)) {
+    std::fclose(file);
+    return fail(kCannotOpen, "File Error");
+  }
+  const size_t wanted = length < limit ? size_t(length) : limit;
+  try {
+    out.bytes.assign(wanted, 0);
+  } catch (const std::bad_alloc&) {
+    std::fclose(file);
+    return fail(kNoMemory, "Memory Error");
+  }
+  // A file that shrank since its length was taken keeps only what arrived.
+  out.bytes.resize(std::fread(out.bytes.data(), 1, wanted, file));
+  out.length = out.bytes.size() < wanted ? out.bytes.size() : length;
+  std::fclose(file);
+  return std::nullopt;
+}
+
+Failure write_file_replacing(const std::string& path, const uint8_t* bytes, size_t size) {
+  const std::string temporary = path + ".quillcrest-tmp";
+  FILE* file = std::fopen(temporary.c_str(), "wb");
+  if (!file) return fail(kCannotCreate, "File Error");
+  const bool written = std::fwrite(bytes, 1, size, file) == size;
+  const bool flushed = std::fflush(file) == 0;
+  const bool closed = std::fclose(file) == 0;
+  if (!written || !flushed || !closed || !replace_file(temporary, path)) {
+    std::remove(temporary.c_str());
+    return fail(kCannotWrite, "File Error");
+  }
+  return std::nullopt;
+}

@@ -1,0 +1,28 @@
+// Whole-file reading and writing for the card and save files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "card/failure.h"
+
+// The first bytes of a file and its true length. Files are untrusted and
+// may be huge; nothing past `limit` bytes is ever read.
+struct FilePrefix {
+  std::vector<uint8_t> bytes;  // min(length, limit) bytes
+  uint64_t length = 0;
+};
+
+// "Cannot open file !" when it cannot be opened, "Not enough memory !
+// (seriously ?)" when its bytes do not fit in memory.
+Failure read_file_prefix(const std::string& path, size_t limit, FilePrefix& out);
+
+// Writes into a temporary file beside `path` and puts it in place of `path`
+// only when every byte was written, so a failure leaves the old file whole:
+// "Cannot create file !" or "Cannot write file !".
+Failure write_file_replacing(const std::string& path, const uint8_t* bytes, size_t size);
+
+// Moves `from` over `to`, replacing it in one step. Defined per platform.
+bool replace_file(const std::string& from, const std::string& to);
