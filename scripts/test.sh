@@ -54,8 +54,9 @@ step "sanitizer build" configure_and_build "$BUILD_DIR/sanitize" -DCMAKE_BUILD_T
   run_ctest "$BUILD_DIR/sanitize" -j"$JOBS"
 
 echo "== end-to-end tests of the Windows program under Wine"
-if step "windows build" configure_and_build "$BUILD_DIR/windows" \
-     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake"; then
+if step "libusb for MinGW" "$ROOT/scripts/build_libusb.sh" &&
+   step "windows build" configure_and_build "$BUILD_DIR/windows" \
+     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" -DLIBUSB_MINGW_ROOT="$BUILD_DIR/libusb-mingw"; then
   source "$ROOT/scripts/wine_env.sh"
   make_wine_prefix
   exec 3> >(cat > "$BUILD_DIR/xvfb.display")
