@@ -1,0 +1,31 @@
+// The USB connection to the PS3 memory card adaptor and the frame transfers
+// that run over it. Portable: it reaches USB only through four libusb calls,
+// and reports progress and failures to its caller instead of to a window.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "card/failure.h"
+
+enum class Transfer { read, write };
+
+// Called with the frame number before each frame is sent, and with
+// kProgressEnd once all frames of a call went through.
+using Progress = std::function<void(int position)>;
+constexpr int kProgressEnd = 1024;
+
+// Initialises libusb, opens the first adaptor found and claims its interface.
+// The connection stays open until the process ends. Texts: "Error
+// initialising libusb.", "PS3 Memory Card Adaptator USB Device not found.",
+// "Cannot claim USB interface.".
+Failure open_adaptor();
+
+// Checks that a PS1 card is plugged in, then reads or writes `frame_count`
+// frames from `first_frame` on, in order; `buffer` receives or supplies
+// frame_count * 128 bytes. Stops at the first failing frame, leaving the
+// frames already transferred done: "No PS1 Memory Card Detected.", "Read
+// Error." (reads are not retried), "Write Error" (after 4 attempts).
+// `progress` may be empty. Only after a successful open_adaptor.
+Failure transfer_frames(Transfer direction, uint8_t* buffer, int first_frame, int frame_count,
+                        const Progress& progress);

@@ -1,0 +1,79 @@
+// An emulated PS3 memory card adaptor with a PS1 card plugged in, for the
+// tests and the demo build. It defines the four libusb functions the link
+// calls (libusb_init, libusb_open_device_with_vid_pid, libusb_claim_interface,
+// libusb_bulk_transfer), so a program linked with it instead of libusb talks
+// to an in-memory card through the real command bytes.
+//
+// Every command is checked (length, 0xAA, the constant bytes, frame number,
+// CHK of writes, zero padding) and counted; a malformed one gets no reply.
+// Faults make it answer as a missing device, a missing card or a bad line.
+//
+// Tests set it up with reset_emulator(). A program that never calls it gets
+// its setup from the QUILLCREST_EMULATED_* environment variables, read at its
+// first libusb_init (see README.md beside this file).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "card/card_image.h"
+
+// How the emulated adaptor answers a detect command.
+enum class DetectFault {
+  none,
+  no_card,      // 55 02
+  short_reply,  // 55
+  long_reply,   // 55 01 00
+  silent,       // no reply: the receive fails
+};
+
+// How it answers a frame command (read or write) when the fault applies.
+// A write that gets a bad reply is not stored.
+enum class ReplyFault {
+  none,
+  short_reply,  // one byte less than the good reply
+  long_reply,   // one byte more
+  wrong_start,  // first byte not 0x55
+  wrong_mark,   // second byte not 0x5A
+  silent,       // no reply: the receive fails
+};
+
+struct EmulatorSetup {
+  bool init_fails = false;   // libusb_init returns an error
+  bool no_device = false;    // no adaptor is plugged in
+  bool claim_fails = false;  // interface 0 is busy
+  DetectFault detect_fault = DetectFault::none;
+  int detect_fault_from = 0;  // detects are numbered from 0; earlier ones answer 55 01
+  ReplyFault reply_fault = ReplyFault::none;
+  int fault_frame = -1;  // the frame whose commands get the bad reply
+  int fault_times = -1;  // bad replies given before good ones again; -1: every time
+  int delay_ms = 0;      // every exchange takes at least this long (a busy wait)
+};
+
+// Commands received since the last reset, by kind.
+struct EmulatorCounts {
+  int detects = 0;
+  int reads = 0;
+  int writes = 0;  // every write command, also those answered badly
+  int bad = 0;     // malformed commands and transfers the link should never make
+  int exchanges() const { return detects + reads + writes + bad; }
+};
+
+// Puts `card` into the emulated adaptor with the given faults, clears the
+// counts and unplugs it from the program: the link must open it again.
+void reset_emulator(const CardImage& card, const EmulatorSetup& setup = {});
+// Makes the next libusb_init set the emulator up from the environment again.
+void use_environment_setup();
+
+EmulatorCounts emulator_counts();
+const CardImage& emulated_card();
+// The frames the card sent in good replies and the frames it stored, in order.
+const std::vector<int>& frames_read();
+const std::vector<int>& frames_written();
+// The bytes of the last command received, malformed or not.
+const std::vector<uint8_t>& last_command();
+
+// Reads the fault list of QUILLCREST_EMULATED_FAULT into `setup`; false when
+// it is malformed (then `setup` may be partly changed).
+bool parse_faults(const std::string& text, EmulatorSetup& setup);

@@ -1,0 +1,57 @@
+// What travels over USB between the program and Sony's PS3 memory card
+// adaptor: the device, its two bulk endpoints and the three commands.
+//
+// The adaptor passes the PS1 card's own serial exchange through: after a
+// four-byte adaptor header (0xAA, the command, and the little-endian count of
+// the bytes that follow), a frame command carries the card's "0x81, 'R' or
+// 'W', 0, 0, frame MSB, LSB" sequence, and the reply holds, at the same
+// positions, the bytes the card sent back while it was clocked out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr uint16_t kAdaptorVendor = 0x054C;
+constexpr uint16_t kAdaptorProduct = 0x02EA;
+constexpr int kAdaptorInterface = 0;
+constexpr uint8_t kEndpointOut = 0x02;  // bulk, commands
+constexpr uint8_t kEndpointIn = 0x81;   // bulk, replies
+constexpr unsigned kTransferTimeoutMs = 5000;
+constexpr int kReplyBufferSize = 256;
+
+constexpr uint8_t kCommandStart = 0xAA;
+constexpr uint8_t kReplyStart = 0x55;
+
+// Detect: "AA 40"; the adaptor answers "55 01" when a PS1 card is plugged in.
+constexpr uint8_t kDetectCommand = 0x40;
+constexpr int kDetectLength = 2;
+constexpr uint8_t kCardPresent = 0x01;
+constexpr int kDetectReplyLength = 2;
+
+// Both frame commands share their first bytes but the length field and the
+// card command letter.
+constexpr uint8_t kFrameCommand = 0x42;
+constexpr uint8_t kCardAddress = 0x81;  // selects the memory card on the PS1 bus
+constexpr uint8_t kCardRead = 'R';
+constexpr uint8_t kCardWrite = 'W';
+constexpr size_t kLengthField = 2;       // 16-bit little-endian count of bytes 4..
+constexpr size_t kCardCommandAt = 4;     // 0x81, then 'R' or 'W'
+constexpr size_t kFrameMsbAt = 8;
+constexpr size_t kFrameLsbAt = 9;
+constexpr uint8_t kFrameReplyMark = 0x5A;  // second byte of a good frame reply
+
+// Read frame: the header, the frame number and 134 zero bytes clocked out to
+// receive the card's answer; the frame's 128 bytes come back at 14..141.
+constexpr int kReadLength = 144;
+constexpr int kReadReplyLength = 144;
+constexpr size_t kReadDataAt = 14;
+
+// Write frame: the header, the frame number, the data, CHK and three zero
+// bytes during which the card acknowledges. CHK is the XOR of MSB, LSB and the
+// data, the same check the card itself makes.
+constexpr int kWriteLength = 142;
+constexpr int kWriteReplyLength = 142;
+constexpr size_t kWriteDataAt = 10;
+constexpr size_t kWriteChecksumAt = 138;
+// A write that the card did not acknowledge is sent again, at most this often in all.
+constexpr int kWriteAttempts = 4;

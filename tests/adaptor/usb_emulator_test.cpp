@@ -1,0 +1,189 @@
+// The emulated adaptor is what every other adaptor test trusts, so it is
+// driven here through the raw libusb calls with commands spelled out byte by byte.
+#include "adaptor/emulator/usb_emulator.h"
+
+#include <gtest/gtest.h>
+#include <libusb.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "tests/adaptor/emulated_adaptor.h"
+#include "tests/support/card_maker.h"
+
+namespace {
+
+struct Reply {
+  int result;
+  Bytes bytes;
+};
+
+Reply exchange(libusb_device_handle* device, Bytes command, int room = 256) {
+  int sent = 0;
+  int received = 0;
+  libusb_bulk_transfer(device, 0x02, command.data(), int(command.size()), &sent, 5000);
+  Bytes reply(256);
+  const int result = libusb_bulk_transfer(device, 0x81, reply.data(), room, &received, 5000);
+  reply.resize(size_t(received));
+  return {result, reply};
+}
+
+libusb_device_handle* open_emulated(const CardImage& card) {
+  reset_emulator(card);
+  EXPECT_EQ(libusb_init(nullptr), 0);
+  libusb_device_handle* device = libusb_open_device_with_vid_pid(nullptr, 0x054C, 0x02EA);
+  EXPECT_EQ(libusb_claim_interface(device, 0), 0);
+  return device;
+}
+
+Bytes read_command(int f) {
+  Bytes c = {0xAA, 0x42, 0x8C, 0x00, 0x81, 0x52, 0x00, 0x00, uint8_t(f >> 8), uint8_t(f)};
+  c.resize(144, 0x00);
+  return c;
+}
+
+Bytes write_command(int f, uint8_t fill) {
+  Bytes c = {0xAA, 0x42, 0x8A, 0x00, 0x81, 0x57, 0x00, 0x00, uint8_t(f >> 8), uint8_t(f)};
+  c.resize(10 + 128, fill);
+  c.insert(c.end(), {uint8_t(c[8] ^ c[9]), 0x00, 0x00, 0x00});  // 128 equal bytes cancel out
+  return c;
+}
+
+TEST(UsbEmulator, AnswersWellFormedCommandsAsTheAdaptorDoes) {
+  const CardImage card = stamped_card(4);
+  libusb_device_handle* device = open_emulated(card);
+  ASSERT_TRUE(device);
+  EXPECT_EQ(exchange(device, {0xAA, 0x40}).bytes, Bytes({0x55, 0x01}));
+  const Reply read = exchange(device, read_command(1000));
+  ASSERT_EQ(read.bytes.size(), 144u);
+  EXPECT_EQ(read.bytes[0], 0x55);
+  EXPECT_EQ(read.bytes[1], 0x5A);
+  EXPECT_EQ(Bytes(read.bytes.begin() + 14, read.bytes.begin() + 142),
+            Bytes(frame(card, 1000), frame(card, 1000) + 128));
+  const Reply write = exchange(device, write_command(1000, 0x3C));
+  ASSERT_EQ(write.bytes.size(), 142u);
+  EXPECT_EQ(write.bytes[0], 0x55);
+  EXPECT_EQ(write.bytes[1], 0x5A);
+  EXPECT_EQ(Bytes(frame(emulated_card(), 1000), frame(emulated_card(), 1000) + 128), Bytes(128, 0x3C));
+  const EmulatorCounts counts = emulator_counts();
+  EXPECT_EQ(counts.detects + counts.reads + counts.writes, 3);
+  EXPECT_EQ(counts.bad, 0);
+  EXPECT_EQ(frames_read(), std::vector<int>({1000}));
+  EXPECT_EQ(frames_written(), std::vector<int>({1000}));
+}
+
+TEST(UsbEmulator, RefusesMalformedCommandsAndMisuse) {
+  const CardImage card = stamped_card(4);
+  libusb_device_handle* device = open_emulated(card);
+  std::vector<Bytes> malformed = {{0xAA, 0x40, 0x00}, {0xAB, 0x40}, read_command(1024),
+                                  write_command(1024, 0)};
+  const std::pair<size_t, uint8_t> read_spoils[] = {{0, 0xAB}, {2, 0x8D}, {4, 0x80}, {5, 0x57},
+                                                    {7, 0x01}, {100, 0x01}};
+  for (auto [at, value] : read_spoils) {
+    malformed.push_back(read_command(5));
+    malformed.back()[at] = value;
+  }
+  for (size_t at : {size_t(3), size_t(5), size_t(138), size_t(141)}) {  // CHK and the zero tail too
+    malformed.push_back(write_command(5, 0x10));
+    malformed.back()[at] ^= 0x01;
+  }
+  malformed.push_back(read_command(5));
+  malformed.back().pop_back();
+  for (const Bytes& command : malformed) {
+    const Reply reply = exchange(device, command);
+    EXPECT_EQ(reply.result, LIBUSB_ERROR_TIMEOUT);
+    EXPECT_TRUE(reply.bytes.empty());
+  }
+  EXPECT_EQ(emulator_counts().bad, int(malformed.size()));
+  EXPECT_EQ(emulator_counts().exchanges(), int(malformed.size()));
+  EXPECT_EQ(emulated_card().bytes, card.bytes);
+
+  // A reply larger than the room given overflows, as with libusb.
+  EXPECT_EQ(exchange(device, read_command(5), 100).result, LIBUSB_ERROR_OVERFLOW);
+  Bytes detect = {0xAA, 0x40};
+  int sent = 0;
+  EXPECT_NE(libusb_bulk_transfer(device, 0x01, detect.data(), 2, &sent, 5000), 0);
+  EXPECT_NE(libusb_bulk_transfer(device, 0x02, detect.data(), 2, &sent, 1000), 0);
+  EXPECT_EQ(emulator_counts().bad, int(malformed.size()) + 2);
+  reset_emulator(card);  // unplugged: the handle is no longer claimed
+  EXPECT_NE(libusb_bulk_transfer(device, 0x02, detect.data(), 2, &sent, 5000), 0);
+  EXPECT_EQ(emulator_counts().bad, 1);
+}
+
+TEST(UsbEmulator, ReadsTheFaultList) {
+  EmulatorSetup setup;
+  ASSERT_TRUE(parse_faults("no-device, claim-fails,init-fails", setup));
+  EXPECT_TRUE(setup.no_device && setup.claim_fails && setup.init_fails);
+  setup = {};
+  ASSERT_TRUE(parse_faults("detect-long@3,short@0x123*3", setup));
+  EXPECT_EQ(setup.detect_fault, DetectFault::long_reply);
+  EXPECT_EQ(setup.detect_fault_from, 3);
+  EXPECT_EQ(setup.reply_fault, ReplyFault::short_reply);
+  EXPECT_EQ(setup.fault_frame, 0x123);
+  EXPECT_EQ(setup.fault_times, 3);
+  setup = {};
+  ASSERT_TRUE(parse_faults("no-card,bad-mark@1023", setup));
+  EXPECT_EQ(setup.detect_fault, DetectFault::no_card);
+  EXPECT_EQ(setup.detect_fault_from, 0);
+  EXPECT_EQ(setup.reply_fault, ReplyFault::wrong_mark);
+  EXPECT_EQ(setup.fault_times, -1);
+  for (const char* bad : {"nocard", "short", "short@1024", "short@-1", "no-device@2", "no-card*2",
+                          "silent@5*", "long@x", "bad-start@1,,oops"}) {
+    EmulatorSetup ignored;
+    EXPECT_FALSE(parse_faults(bad, ignored)) << bad;
+  }
+}
+
+class EmulatorEnvironment : public testing::Test {
+ protected:
+  std::string folder = testing::TempDir();
+  std::string card_path = folder + "emulator_start.mcr";
+  std::string state_path = folder + "emulator_state.mcr";
+  void TearDown() override {
+    for (const char* name : {"QUILLCREST_EMULATED_CARD", "QUILLCREST_EMULATED_FAULT",
+                             "QUILLCREST_EMULATED_DELAY_MS", "QUILLCREST_EMULATED_STATE"})
+      unsetenv(name);
+  }
+};
+
+TEST_F(EmulatorEnvironment, SetsUpFromTheVariablesAndReportsItsState) {
+  CardImage card = blank_card();
+  add_save(card, SaveSpec{});
+  write_file(card_path, card_bytes(card));
+  setenv("QUILLCREST_EMULATED_CARD", card_path.c_str(), 1);
+  setenv("QUILLCREST_EMULATED_FAULT", "short@70*1", 1);
+  setenv("QUILLCREST_EMULATED_DELAY_MS", "0", 1);
+  setenv("QUILLCREST_EMULATED_STATE", state_path.c_str(), 1);
+  use_environment_setup();
+  ASSERT_FALSE(open_adaptor());
+  Bytes buffer(2 * 128);
+  ASSERT_FALSE(transfer_frames(Transfer::read, buffer.data(), 64, 2, {}));
+  EXPECT_EQ(buffer, Bytes(block(card, 1), block(card, 1) + 2 * 128));
+  Bytes data(128, 0x5A);
+  ASSERT_FALSE(transfer_frames(Transfer::write, data.data(), 70, 1, {}));  // the second attempt
+
+  std::copy(data.begin(), data.end(), frame(card, 70));
+  EXPECT_EQ(read_file(state_path), card_bytes(card));
+  const Bytes counts = read_file(state_path + ".counts");
+  EXPECT_EQ(std::string(counts.begin(), counts.end()),
+            "detects 2\nreads 2\nwrites 2\nbad 0\nwritten 70\nend\n");
+
+  // Without a card image it holds a freshly formatted card.
+  unsetenv("QUILLCREST_EMULATED_CARD");
+  use_environment_setup();
+  ASSERT_FALSE(open_adaptor());
+  EXPECT_EQ(emulated_card().bytes, blank_card().bytes);
+}
+
+TEST_F(EmulatorEnvironment, StopsTheProgramOnAnUnusableSetup) {
+  setenv("QUILLCREST_EMULATED_FAULT", "short@2000", 1);
+  EXPECT_EXIT((use_environment_setup(), open_adaptor()), testing::ExitedWithCode(3),
+              "bad QUILLCREST_EMULATED_FAULT: short@2000");
+  unsetenv("QUILLCREST_EMULATED_FAULT");
+  write_file(card_path, Bytes(131071, 0));
+  setenv("QUILLCREST_EMULATED_CARD", card_path.c_str(), 1);
+  EXPECT_EXIT((use_environment_setup(), open_adaptor()), testing::ExitedWithCode(3),
+              "is not a 131072-byte card image");
+}
+
+}  // namespace
