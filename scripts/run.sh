@@ -1,17 +1,35 @@
 #!/usr/bin/env bash
 # Builds the Windows program and starts it under Wine on the current display.
+# With --emulated it starts the build that talks to an emulated adaptor
+# holding a demo card instead, to try reading and writing without the hardware.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR="$ROOT/build"
+program=quillcrest
+case "${1:-}" in
+  "") ;;
+  --emulated) program=quillcrest-emulated ;;
+  *) echo "usage: $0 [--emulated]" >&2; exit 2 ;;
+esac
 
 "$ROOT/scripts/setup.sh"
 if [ -z "${DISPLAY:-}" ]; then
   echo "No display: set DISPLAY (for example DISPLAY=:0) and run this again." >&2
   exit 1
 fi
+"$ROOT/scripts/build_libusb.sh"
 cmake -S "$ROOT" -B "$BUILD_DIR/windows" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$BUILD_DIR/windows" --target quillcrest -j"$(nproc)"
+  -DCMAKE_BUILD_TYPE=Release -DLIBUSB_MINGW_ROOT="$BUILD_DIR/libusb-mingw" >/dev/null
+cmake --build "$BUILD_DIR/windows" --target "$program" -j"$(nproc)"
 source "$ROOT/scripts/wine_env.sh"
 make_wine_prefix
-exec wine "$BUILD_DIR/windows/bin/quillcrest.exe"
+if [ "$program" = quillcrest-emulated ]; then
+  cmake -S "$ROOT" -B "$BUILD_DIR/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$BUILD_DIR/native" --target make_demo_card -j"$(nproc)"
+  "$BUILD_DIR/native/bin/make_demo_card" "$BUILD_DIR/demo-card.mcr"
+  export QUILLCREST_EMULATED_CARD
+  QUILLCREST_EMULATED_CARD=$(winepath -w "$BUILD_DIR/demo-card.mcr")
+  # About a second for a full read, so the progress bar can be seen moving.
+  export QUILLCREST_EMULATED_DELAY_MS="${QUILLCREST_EMULATED_DELAY_MS:-1}"
+fi
+exec wine "$BUILD_DIR/windows/bin/$program.exe"
