@@ -49,7 +49,8 @@ TEST(ReadCard, FullReadReplacesTheCard) {
 }
 
 TEST(ReadCard, FastReadTakesTheDirectoryAndEachSaveHeadOnly) {
-  plug_in(card_with_saves());
+  const CardImage on_card = card_with_saves();
+  plug_in(on_card);
   const CardImage before = stamped_card(1);
   CardImage card = before;
   ProgressLog progress;
@@ -61,7 +62,7 @@ TEST(ReadCard, FastReadTakesTheDirectoryAndEachSaveHeadOnly) {
     if (fast_read_frame(f)) expected.push_back(f);
   EXPECT_EQ(frames_read(), expected);
   for (int f = 0; f < 1024; ++f) {
-    const CardImage& source = fast_read_frame(f) ? card_with_saves() : before;
+    const CardImage& source = fast_read_frame(f) ? on_card : before;
     EXPECT_EQ(0, std::memcmp(frame(card, f), frame(source, f), 128)) << "frame " << f;
   }
   // Progress: each run of frames, then the end of the run.
