@@ -2,11 +2,15 @@
 
 #include <commctrl.h>
 
+#include "resources/link_addresses.h"
 #include "resources/resource_ids.h"
 #include "ui/app_state.h"
+#include "ui/card_commands.h"
 #include "ui/checks.h"
 #include "ui/icon_bitmap.h"
+#include "ui/link_static.h"
 #include "ui/message_box.h"
+#include "ui/save_commands.h"
 #include "ui/slot_view.h"
 
 namespace {
@@ -26,6 +30,8 @@ void initialise(HWND window) {
 
   CheckRadioButton(window, IDC_READ_ALL, IDC_FAST_READ, IDC_READ_ALL);
   SendDlgItemMessageA(window, IDC_PROGRESS, PBM_SETRANGE32, 0, 1024);
+  make_link(GetDlgItem(window, IDC_DONATE_LINK));
+  make_link(GetDlgItem(window, IDC_SITE_LINK));
   SetTimer(window, kAnimationTimer, kAnimationPeriodMs, nullptr);
 }
 
@@ -41,6 +47,14 @@ void run_command(HWND window, int id) {
     return;
   }
   switch (id) {
+    case IDC_NEW_CARD: new_card(); break;
+    case IDC_OPEN_CARD: open_card_file(); break;
+    case IDC_SAVE_CARD: save_card_file(); break;
+    case IDC_IMPORT_SAVE: import_save_command(); break;
+    case IDC_EXPORT_SAVE: export_save_command(); break;
+    case IDC_DELETE_SAVE: delete_selected_save(); break;
+    case IDC_DONATE_LINK: open_address(DONATION_PAGE_ADDRESS); break;
+    case IDC_SITE_LINK: open_address(WEB_SITE_ADDRESS); break;
     case IDC_READ_ALL: app.fast_read = false; break;
     case IDC_FAST_READ: app.fast_read = true; break;
     case IDC_ALLOW_CORRUPTED: toggle_allow_corrupted(window); break;
@@ -67,6 +81,9 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
       PAINTSTRUCT paint;
       BeginPaint(window, &paint);
       EndPaint(window, &paint);
+      // The slot controls paint their own black frames after this window:
+      // let them, then draw the icons and frames over them again.
+      RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
       redraw_slot_view();
       return TRUE;
     }

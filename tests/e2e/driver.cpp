@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <ostream>
 #include <vector>
 
@@ -58,11 +59,6 @@ std::string class_of(HWND window) {
   return name;
 }
 
-std::string window_text(HWND window) {
-  char text[1024] = {};
-  SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-  return text;
-}
 
 const int kMessageBoxTextId = 0xFFFF;
 const int kFileNameField = 0x47C;
@@ -75,7 +71,25 @@ bool is_file_dialog(HWND window) {
   return class_of(window) == "#32770" && GetDlgItem(window, kFileNameField) != nullptr;
 }
 
+MessageBoxSeen describe_box(HWND box) {
+  char caption[256] = {};
+  GetWindowTextA(box, caption, sizeof caption);
+  return MessageBoxSeen{box, caption, text_of(GetDlgItem(box, kMessageBoxTextId))};
+}
+
 }  // namespace
+
+std::string text_of(HWND window) {
+  char text[1024] = {};
+  SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+void set_text(HWND window, const std::string& text) {
+  SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void post_click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
 
 Program::Program(const std::string& exe, const std::map<std::string, std::string>& environment) {
   std::string block;
@@ -131,7 +145,7 @@ std::optional<DWORD> Program::wait_exit(DWORD timeout_ms) {
 
 HWND Program::control(int id) const { return GetDlgItem(window_, id); }
 
-std::string Program::text(int id) const { return window_text(control(id)); }
+std::string Program::text(int id) const { return text_of(control(id)); }
 
 std::wstring Program::wide_text(int id) const {
   wchar_t text[1024] = {};
@@ -195,9 +209,35 @@ void Program::fence() {
 std::optional<MessageBoxSeen> Program::find_box() const {
   HWND box = find_window(process_id_, window_, is_message_box);
   if (!box) return std::nullopt;
-  char caption[256] = {};
-  GetWindowTextA(box, caption, sizeof caption);
-  return MessageBoxSeen{box, caption, window_text(GetDlgItem(box, kMessageBoxTextId))};
+  return describe_box(box);
+}
+
+std::optional<MessageBoxSeen> Program::find_any_box() const {
+  HWND box = find_window(process_id_, nullptr, is_message_box);
+  if (!box) return std::nullopt;
+  return describe_box(box);
+}
+
+HWND Program::find_dialog(const std::string& caption) const {
+  return find_window(process_id_, nullptr, [&](HWND w) {
+    char text[256] = {};
+    GetWindowTextA(w, text, sizeof text);
+    return class_of(w) == "#32770" && caption == text;
+  });
+}
+
+HWND Program::wait_dialog(const std::string& caption) const {
+  HWND dialog = nullptr;
+  wait_until([&] { return (dialog = find_dialog(caption)) != nullptr; });
+  if (!dialog) ADD_FAILURE() << "no dialog \"" << caption << "\" appeared";
+  return dialog;
+}
+
+void Program::select_combo(HWND dialog, int id, int index) {
+  HWND combo = GetDlgItem(dialog, id);
+  ASSERT_TRUE(combo) << "no combo box " << id;
+  SendMessageA(combo, CB_SETCURSEL, index, 0);
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
 }
 
 MessageBoxSeen Program::wait_box(DWORD timeout_ms) const {
@@ -267,6 +307,43 @@ Rgb Program::pixel(int id, int x, int y) const {
   const COLORREF colour = GetPixel(screen, rect.left + x, rect.top + y);
   ReleaseDC(nullptr, screen);
   return Rgb{GetRValue(colour), GetGValue(colour), GetBValue(colour)};
+}
+
+bool Program::save_screenshot(const std::string& path) const {
+  RECT rect = {};
+  GetWindowRect(window_, &rect);
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store it
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* pixels = nullptr;
+  HDC screen = GetDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+  HDC memory = CreateCompatibleDC(screen);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  GdiFlush();
+  const DWORD row = (width * 3 + 3) & ~3u;
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+  file.bfSize = file.bfOffBits + row * height;
+  bool written = false;
+  if (FILE* out = fopen(path.c_str(), "wb")) {
+    written = fwrite(&file, sizeof file, 1, out) == 1 &&
+              fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
+              fwrite(pixels, row * height, 1, out) == 1;
+    written = fclose(out) == 0 && written;
+  }
+  SelectObject(memory, previous);
+  DeleteDC(memory);
+  DeleteObject(bitmap);
+  ReleaseDC(nullptr, screen);
+  return written;
 }
 
 TempFolder::TempFolder() {

@@ -25,6 +25,12 @@ struct MessageBoxSeen {
 
 constexpr DWORD kPatienceMs = 10000;
 
+// Plain window access, for any window of the program.
+std::string text_of(HWND window);
+void set_text(HWND window, const std::string& text);
+// Posts a click on a button.
+void post_click(HWND button);
+
 // Polls until the condition holds; false after the timeout.
 bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms = kPatienceMs);
 
@@ -69,11 +75,20 @@ class Program {
   // Card" comes back only after everything posted before it was handled.
   void fence();
 
+  // A visible dialog of the program with this caption, whatever its owner.
+  HWND find_dialog(const std::string& caption) const;
+  HWND wait_dialog(const std::string& caption) const;
+  // Chooses a list item of a combo box and tells its dialog, as the list does.
+  void select_combo(HWND dialog, int id, int index);
+
   std::optional<MessageBoxSeen> find_box() const;
   MessageBoxSeen wait_box(DWORD timeout_ms = kPatienceMs) const;
   void answer(const MessageBoxSeen& box, int button);
   // Waits for the box and answers it; returns what it said.
   MessageBoxSeen expect_box(const std::string& caption, const std::string& text, int button = IDOK);
+
+  // Any message box of the program, whoever owns it.
+  std::optional<MessageBoxSeen> find_any_box() const;
 
   // The open or save dialog: types the path (a Windows path) and confirms.
   void choose_file(const std::string& path);
@@ -83,6 +98,8 @@ class Program {
   // A pixel of a control, in coordinates relative to its window rectangle.
   Rgb pixel(int id, int x, int y) const;
   RECT control_rect(int id) const;
+  // Writes what the screen shows of the main window as a 24-bit BMP file.
+  bool save_screenshot(const std::string& path) const;
 
  private:
   PROCESS_INFORMATION process_ = {};

@@ -1,0 +1,42 @@
+#include "tests/e2e/e2e_cards.h"
+
+#include <gtest/gtest.h>
+
+#include "resources/resource_ids.h"
+
+CardImage sample_card() {
+  CardImage card = blank_card();
+  SaveSpec demo;
+  demo.name = "BASLUS-00001DEMO";
+  demo.title = "DEMO";
+  put_save(card, demo, {0});
+  SaveSpec pocket;
+  pocket.name = "BISLPSP00001GAME";
+  pocket.title = kPocketTitle;
+  pocket.blocks = 2;
+  pocket.icon_frames = 2;
+  put_save(card, pocket, {1, 2});
+  SaveSpec race;
+  race.name = "BESCES-00344RACE";
+  race.title = "RACE";
+  race.blocks = 3;
+  race.icon_frames = 3;
+  put_save(card, race, {3, 4, 5});
+  return card;
+}
+
+void open_card(Program& program, const std::string& path, bool card_loaded) {
+  program.click(IDC_OPEN_CARD);
+  if (card_loaded)
+    program.expect_box("Warning", "The current loaded Memory Card Data will be lost, continue ?", IDYES);
+  program.choose_file(path);
+}
+
+Rgb slot_colour(const Program& program, int slot) {
+  return program.pixel(IDC_FIRST_SLOT + slot, 17, 17);
+}
+
+Rgb slot_frame(const Program& program, int slot) {
+  const RECT r = program.control_rect(IDC_FIRST_SLOT + slot);
+  return program.pixel(IDC_FIRST_SLOT + slot, 0, (r.bottom - r.top) / 2);
+}

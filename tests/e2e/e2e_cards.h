@@ -1,0 +1,31 @@
+// Cards and files the end-to-end tests open, made by the test-data maker.
+#pragma once
+
+#include <string>
+
+#include "tests/e2e/driver.h"
+#include "tests/support/card_maker.h"
+
+// Shift-JIS for the katakana "ポケット".
+inline const std::string kPocketTitle = "\x83\x7C\x83\x50\x83\x62\x83\x67";
+
+// Slot 0: BASLUS-00001DEMO, one block, one red icon frame, title "DEMO".
+// Slots 1-2: BISLPSP00001GAME, two blocks, icon frames red and green.
+// Slots 3-5: BESCES-00344RACE, three blocks, red, green and blue.
+CardImage sample_card();
+
+constexpr Rgb kRed{248, 0, 0};
+constexpr Rgb kGreen{0, 248, 0};
+constexpr Rgb kBlue{0, 0, 248};
+constexpr Rgb kWhite{248, 248, 248};
+constexpr Rgb kBlack{0, 0, 0};
+constexpr Rgb kFrameGreen{0, 255, 0};
+
+// Opens a card image file through "Open MC/GME", answering Yes when asked
+// to discard the loaded card.
+void open_card(Program& program, const std::string& path, bool card_loaded = false);
+
+// The colour in the middle of a slot's icon (icons sit at (1, 1) in the slot).
+Rgb slot_colour(const Program& program, int slot);
+// The colour of the frame on the slot's left edge.
+Rgb slot_frame(const Program& program, int slot);

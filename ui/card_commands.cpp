@@ -1,0 +1,51 @@
+#include "ui/card_commands.h"
+
+#include <string>
+
+#include "card/editing.h"
+#include "files/card_file.h"
+#include "ui/app_state.h"
+#include "ui/checks.h"
+#include "ui/file_dialog.h"
+#include "ui/message_box.h"
+#include "ui/slot_view.h"
+
+namespace {
+
+const char kOpenFilter[] = "Memory Card File\0*.mc;*.mcr;*.mcd;*.mcx;*.gme\0";
+const char kSaveFilter[] = "Memory Card File\0*.mc;*.mcr;*.mcd;*.mcx\0";
+
+}  // namespace
+
+void open_card_file() {
+  if (!confirm_loss()) return;
+  std::string path;
+  if (!ask_open_path(kOpenFilter, path)) return;
+  bool opened = false;
+  const Failure failure = read_card_file(path, app.card, opened);
+  if (opened) app.snapshot_valid = false;
+  if (show_failure(failure)) return;
+  app.partial_read = false;  // a whole image replaced whatever a fast read left
+  show_failure(analyse_and_show());
+}
+
+void save_card_file() {
+  if (!require_card() || refuse_partial()) return;
+  std::string path;
+  if (!ask_save_path(kSaveFilter, "mc", path)) return;
+  show_failure(write_card_file(path, app.card));
+}
+
+void new_card() {
+  if (!confirm_loss()) return;
+  format_card(app.card);
+  app.partial_read = false;
+  app.snapshot_valid = false;
+  analyse_and_show();
+}
+
+void delete_selected_save() {
+  if (!require_card() || !require_selection()) return;
+  delete_save(app.card, app.selected);
+  analyse_and_show();
+}

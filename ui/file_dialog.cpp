@@ -1,0 +1,38 @@
+#include "ui/file_dialog.h"
+
+#include <windows.h>
+
+#include <commdlg.h>
+
+#include "ui/app_state.h"
+
+namespace {
+
+const DWORD kPathBufferSize = 256;
+
+bool run_dialog(bool save, const char* filter, const char* default_extension, DWORD flags,
+                std::string& path) {
+  char buffer[kPathBufferSize] = {};
+  OPENFILENAMEA dialog = {};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = app.window;
+  dialog.lpstrFilter = filter;
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = buffer;
+  dialog.nMaxFile = kPathBufferSize;
+  dialog.lpstrDefExt = default_extension;
+  dialog.Flags = flags;
+  if (!(save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog))) return false;
+  path = buffer;
+  return true;
+}
+
+}  // namespace
+
+bool ask_open_path(const char* filter, std::string& path) {
+  return run_dialog(false, filter, nullptr, OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST, path);
+}
+
+bool ask_save_path(const char* filter, const char* default_extension, std::string& path) {
+  return run_dialog(true, filter, default_extension, OFN_PATHMUSTEXIST, path);
+}

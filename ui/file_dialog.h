@@ -1,0 +1,9 @@
+// The common open and save dialogs, owned by the main window.
+#pragma once
+
+#include <string>
+
+// `filter` is the dialog's filter list: description, NUL, pattern, NUL, NUL.
+// Both return false when the user cancels.
+bool ask_open_path(const char* filter, std::string& path);
+bool ask_save_path(const char* filter, const char* default_extension, std::string& path);
