@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+
+#include "card/analysis.h"
+#include "files/save_file.h"
+#include "tests/files/temp_folder.h"
+#include "tests/support/card_maker.h"
+
+namespace {
+
+FilePrefix loaded(const Bytes& bytes) {
+  TempFolder folder;
+  write_file(folder.path("save"), bytes);
+  FilePrefix file;
+  EXPECT_FALSE(read_save_file(folder.path("save"), file));
+  return file;
+}
+
+std::string message_of(const Failure& failure) { return failure ? failure->text : "(none)"; }
+
+std::unique_ptr<SlotTable> analysed(CardImage& card) {
+  auto table = std::make_unique<SlotTable>();
+  EXPECT_FALSE(analyse_card(card, *table, false));
+  return table;
+}
+
+TEST(SaveFiles, TooShortFilesAreRefusedBeforeAnyFormatTest) {
+  for (size_t length : {0, 1, 100, 128, 131}) {
+    SaveSpec save;
+    Bytes file = mcs_file(save);
+    file.resize(length);
+    const FilePrefix prefix = loaded(file);
+    EXPECT_EQ(message_of(check_long_enough(prefix)), "Wrong File Format !\n(no SC header)") << length;
+  }
+  EXPECT_FALSE(check_long_enough(loaded(Bytes(132, 0))));
+}
+
+TEST(SaveFiles, McsSizeFieldLengthAndHeaderBlockCountMustAgree) {
+  SaveSpec save;
+  SaveImport import;
+  const FilePrefix good = loaded(mcs_file(save));
+  ASSERT_EQ(good.length, 8320u);
+  ASSERT_TRUE(is_mcs(good));
+  ASSERT_FALSE(take_mcs(good, import));
+  EXPECT_EQ(import.blocks, 1);
+  EXPECT_EQ(import.data.size(), 8192u);
+
+  Bytes wrong_field = mcs_file(save);
+  wrong_field[5] = 0x40;  // 16384
+  wrong_field[127] ^= 0x40 ^ 0x20;
+  Bytes wrong_count = mcs_file(save);
+  wrong_count[131] = 2;
+  Bytes ragged = mcs_file(save);
+  ragged.push_back(0);
+  for (const Bytes& file : {wrong_field, wrong_count, ragged}) {
+    const FilePrefix prefix = loaded(file);
+    ASSERT_TRUE(is_mcs(prefix));
+    EXPECT_EQ(message_of(take_mcs(prefix, import)), "The MCS has a wrong size !");
+  }
+}
+
+TEST(SaveFiles, AFirstFrameWithABadChecksumMakesARawFile) {
+  SaveSpec save;
+  Bytes file = mcs_file(save);
+  file[127] ^= 1;
+  const FilePrefix prefix = loaded(file);
+  EXPECT_FALSE(is_mcs(prefix));
+  EXPECT_EQ(message_of(check_raw_header(prefix)), "Wrong File Format !\n(no SC header)");
+  Bytes not_first = mcs_file(save);
+  not_first[0] = 0x52;
+  not_first[127] ^= 0x51 ^ 0x52;
+  EXPECT_FALSE(is_mcs(loaded(not_first)));
+}
+
+TEST(SaveFiles, RawFilesNeedAnScHeaderMatchingTheirRoundedUpSize) {
+  SaveSpec save;
+  save.blocks = 2;
+  SaveImport import;
+  const FilePrefix whole = loaded(raw_save_file(save));
+  EXPECT_FALSE(check_raw_header(whole));
+  EXPECT_TRUE(raw_is_whole_blocks(whole));
+  ASSERT_FALSE(take_raw(whole, import));
+  EXPECT_EQ(import.blocks, 2);
+  EXPECT_EQ(import.directory[0], 0x51);
+  EXPECT_EQ(read_le32(import.directory + 4), 16384u);
+
+  Bytes partial = raw_save_file(save);
+  partial.resize(8192 + 100);
+  const FilePrefix ragged = loaded(partial);
+  EXPECT_FALSE(raw_is_whole_blocks(ragged));
+  ASSERT_FALSE(take_raw(ragged, import));
+  ASSERT_EQ(import.data.size(), 16384u);
+  EXPECT_EQ(0, std::memcmp(import.data.data(), partial.data(), partial.size()));
+  for (size_t i = partial.size(); i < import.data.size(); ++i) ASSERT_EQ(import.data[i], 0) << i;
+
+  Bytes three_says_one = raw_save_file(save);
+  three_says_one[3] = 1;
+  EXPECT_EQ(message_of(take_raw(loaded(three_says_one), import)),
+            "SC Header do not correspond to file size !");
+  Bytes bad_flag = raw_save_file(save);
+  bad_flag[2] = 0x21;
+  EXPECT_EQ(message_of(check_raw_header(loaded(bad_flag))), "Wrong File Format !\n(no SC header)");
+
+  name_raw_save(import, "BASLUS-01234ABCDEFGHIJK");
+  EXPECT_EQ(DirectoryFrame{import.directory}.name(), "BASLUS-01234ABCDEFGH");
+  EXPECT_EQ(import.directory[30], 0);
+}
+
+TEST(SaveFiles, HugeFilesAreMeasuredButNeverReadWhole) {
+  TempFolder folder;
+  const std::string path = folder.path("huge.bin");
+  write_file(path, raw_save_file(SaveSpec{}));
+  ASSERT_EQ(truncate(path.c_str(), 3LL << 30), 0);  // 3 GiB, sparse
+  FilePrefix file;
+  ASSERT_FALSE(read_save_file(path, file));
+  EXPECT_EQ(file.length, 3ull << 30);
+  EXPECT_EQ(file.bytes.size(), kMaxSaveFileBytes);
+  SaveImport import;
+  EXPECT_FALSE(check_raw_header(file));
+  EXPECT_EQ(message_of(take_raw(file, import)), "SC Header do not correspond to file size !");
+}
+
+TEST(SaveFiles, ImportNeedsRoomForEveryBlock) {
+  CardImage card = blank_card();
+  for (int i = 0; i < 14; ++i) add_save(card, SaveSpec{});
+  SaveSpec two;
+  two.blocks = 2;
+  SaveImport import;
+  ASSERT_FALSE(take_mcs(loaded(mcs_file(two)), import));
+  const CardImage before = card;
+  EXPECT_EQ(message_of(import_save(card, analysed(card)->used, import)),
+            "Not enough space on the current Memory Card to import this file !\nYou need 2 free blocks.");
+  EXPECT_EQ(card.bytes, before.bytes);
+}
+
+TEST(SaveFiles, ExportThenImportReproducesTheBlocksInChainOrder) {
+  CardImage source = blank_card();
+  add_save(source, SaveSpec{});
+  SaveSpec save;
+  save.blocks = 3;
+  save.seed = 0x30;
+  save.name = "BESCES-00344RACE";
+  put_save(source, save, {7, 2, 11});
+  std::vector<uint8_t> mcs;
+  ASSERT_FALSE(export_save(source, 7, mcs));
+  ASSERT_EQ(mcs.size(), 128u + 3 * 8192);
+  EXPECT_EQ(0, std::memcmp(mcs.data(), directory_frame(source, 7), 128));
+  for (int n = 0; n < 3; ++n)
+    EXPECT_EQ(0, std::memcmp(mcs.data() + 128 + n * 8192, data_block(source, std::vector<int>{7, 2, 11}[n]), 8192));
+
+  CardImage target = blank_card();
+  add_save(target, SaveSpec{});
+  add_save(target, SaveSpec{});
+  SaveImport import;
+  const FilePrefix file = loaded(Bytes(mcs.begin(), mcs.end()));
+  ASSERT_TRUE(is_mcs(file));
+  ASSERT_FALSE(take_mcs(file, import));
+  ASSERT_FALSE(import_save(target, analysed(target)->used, import));
+  const auto table = analysed(target);
+  EXPECT_EQ(table->status[2], 3);
+  EXPECT_EQ(table->used, 5);
+  for (int n = 0; n < 3; ++n) {
+    const uint8_t* frame_bytes = directory_frame(target, 2 + n);
+    EXPECT_EQ(0, std::memcmp(data_block(target, 2 + n), mcs.data() + 128 + n * 8192, 8192));
+    EXPECT_EQ(frame_bytes[0], n == 0 ? 0x51 : (n == 1 ? 0x52 : 0x53));
+    EXPECT_EQ(0, std::memcmp(frame_bytes + 1, mcs.data() + 1, 7));
+    EXPECT_EQ(0, std::memcmp(frame_bytes + 10, mcs.data() + 10, 117));
+  }
+  std::vector<uint8_t> again;
+  ASSERT_FALSE(export_save(target, 2, again));
+  EXPECT_EQ(0, std::memcmp(again.data() + 128, mcs.data() + 128, 3 * 8192));
+}
+
+TEST(SaveFiles, ExportStopsAtBrokenLinksAndLoops) {
+  for (uint8_t link : {uint8_t(15), uint8_t(0x33), uint8_t(0), uint8_t(4)}) {
+    CardImage card = blank_card();
+    SaveSpec save;
+    save.blocks = 3;
+    put_save(card, save, {4, 5, 6});
+    set_link(card, 6, link);  // out of the directory, or back into the chain
+    std::vector<uint8_t> mcs(10, 1);
+    const Failure failure = export_save(card, 4, mcs);
+    if (link == 0) {  // slot 0 is a free block outside the chain: the walk takes it
+      EXPECT_FALSE(failure);
+      continue;
+    }
+    ASSERT_TRUE(failure) << int(link);
+    EXPECT_EQ(failure->text, "Corrupted Block !");
+    EXPECT_EQ(failure->caption, "Cannot Export");
+    EXPECT_TRUE(mcs.empty());
+  }
+}
+
+TEST(SaveFiles, OnlySavesAndAllowedCorruptedBlocksExport) {
+  CardImage card = blank_card();
+  add_save(card, SaveSpec{});
+  break_checksum(card, 2);
+  const auto table = analysed(card);
+  EXPECT_FALSE(check_exportable(*table, 0, false));
+  EXPECT_EQ(message_of(check_exportable(*table, 1, false)), "Corrupted Block !");
+  EXPECT_FALSE(check_exportable(*table, 1, true));
+  EXPECT_EQ(message_of(check_exportable(*table, 2, true)), "Empty Block !");
+  EXPECT_EQ(check_exportable(*table, 2, true)->caption, "Cannot Export");
+}
+
+}  // namespace
