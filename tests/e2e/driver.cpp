@@ -272,9 +272,22 @@ HWND Program::wait_file_dialog() const {
   return dialog;
 }
 
+// What the program shows, for messages of failed tests.
+std::string describe_windows(DWORD pid) {
+  std::string out;
+  find_window(pid, nullptr, [&](HWND w) {
+    char caption[256] = {};
+    GetWindowTextA(w, caption, sizeof caption);
+    out += "\n  window \"" + std::string(caption) + "\" class " + class_of(w);
+    if (is_message_box(w)) out += " saying \"" + text_of(GetDlgItem(w, kMessageBoxTextId)) + "\"";
+    return false;
+  });
+  return out.empty() ? "\n  (no visible window)" : out;
+}
+
 void Program::choose_file(const std::string& path) {
   HWND dialog = wait_file_dialog();
-  ASSERT_TRUE(dialog) << "no file dialog appeared";
+  ASSERT_TRUE(dialog) << "no file dialog appeared; the program shows:" << describe_windows(process_id_);
   HWND field = GetDlgItem(dialog, kFileNameField);
   HWND edit = FindWindowExA(field, nullptr, "Edit", nullptr);
   if (!edit) {
