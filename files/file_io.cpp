@@ -43,7 +43,7 @@ Failure read_file_prefix(const std::string& path, size_t limit, FilePrefix& out)
     return fail(kNoMemory, "Memory Error");
   }
   // A file that shrank since its length was taken keeps only what arrived.
-  out.bytes.resize(std::fread(out.bytes.data(), 1, wanted, file));
+  out.bytes.resize(wanted ? std::fread(out.bytes.data(), 1, wanted, file) : 0);
   out.length = out.bytes.size() < wanted ? out.bytes.size() : length;
   std::fclose(file);
   return std::nullopt;

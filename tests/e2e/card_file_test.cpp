@@ -15,11 +15,11 @@ TEST(CardFiles, OpeningARawImageShowsItsSlotsAndSavingItGivesTheSameBytes) {
   ASSERT_TRUE(wait_until([&] { return program.text(IDC_COUNTER) == "6/15"; }))
       << program.text(IDC_COUNTER);
   EXPECT_FALSE(program.find_box());
-  EXPECT_TRUE(wait_until([&] { return slot_colour(program, 0) == kRed; })) << slot_colour(program, 0);
+  EXPECT_TRUE(shows(program, slot_colour, 0, kRed));
   for (int slot = 6; slot < kSlotCount; ++slot) {
+    EXPECT_TRUE(shows(program, slot_frame, slot, kBlack)) << slot;
     EXPECT_EQ(program.pixel(IDC_FIRST_SLOT + slot, 1, 1), kWhite) << slot;  // placeholder border
     EXPECT_EQ(program.pixel(IDC_FIRST_SLOT + slot, 4, 4), kBlack) << slot;
-    EXPECT_EQ(slot_frame(program, slot), kBlack) << slot;
   }
 
   program.click(IDC_SAVE_CARD);
@@ -97,8 +97,8 @@ TEST(CardFiles, AFileThatIsNotACardUnloadsItButKeepsTheView) {
   // The previous view stays: selection, texts and icons.
   EXPECT_EQ(program.text(IDC_TITLE), "DEMO");
   EXPECT_EQ(program.text(IDC_COUNTER), "6/15");
-  EXPECT_EQ(slot_frame(program, 0), kFrameGreen);
-  EXPECT_EQ(slot_colour(program, 0), kRed);
+  EXPECT_TRUE(shows(program, slot_frame, 0, kFrameGreen));
+  EXPECT_TRUE(shows(program, slot_colour, 0, kRed));
 
   program.click_static(IDC_FIRST_SLOT + 1);
   program.expect_box("Error", "No Memory Card Loaded or Read.");
@@ -115,8 +115,8 @@ TEST(CardFiles, AFileThatIsNotACardUnloadsItButKeepsTheView) {
   program.expect_box("Error", "Wrong Memory Card format.");
   EXPECT_EQ(program.text(IDC_TITLE), "");
   EXPECT_EQ(program.text(IDC_INFO), "");
-  EXPECT_EQ(slot_frame(program, 0), kBlack);
-  EXPECT_EQ(slot_colour(program, 0), kRed);
+  EXPECT_TRUE(shows(program, slot_frame, 0, kBlack));
+  EXPECT_TRUE(shows(program, slot_colour, 0, kRed));
   EXPECT_EQ(program.text(IDC_COUNTER), "6/15");
 }
 

@@ -40,3 +40,11 @@ Rgb slot_frame(const Program& program, int slot) {
   const RECT r = program.control_rect(IDC_FIRST_SLOT + slot);
   return program.pixel(IDC_FIRST_SLOT + slot, 0, (r.bottom - r.top) / 2);
 }
+
+::testing::AssertionResult shows(const Program& program, Rgb (*probe)(const Program&, int), int slot,
+                                 Rgb colour) {
+  Rgb seen;
+  if (wait_until([&] { return (seen = probe(program, slot)) == colour; }, 3000))
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "slot " << slot << " shows " << seen << ", not " << colour;
+}

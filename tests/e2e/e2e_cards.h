@@ -1,6 +1,8 @@
 // Cards and files the end-to-end tests open, made by the test-data maker.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "tests/e2e/driver.h"
@@ -29,3 +31,9 @@ void open_card(Program& program, const std::string& path, bool card_loaded = fal
 Rgb slot_colour(const Program& program, int slot);
 // The colour of the frame on the slot's left edge.
 Rgb slot_frame(const Program& program, int slot);
+
+// The screen catches up with the program's drawing within a few frames of
+// Wine's surface updates: waits until `probe` shows `colour`, and reports
+// the last colour seen when it never does.
+::testing::AssertionResult shows(const Program& program, Rgb (*probe)(const Program&, int), int slot,
+                                 Rgb colour);

@@ -129,7 +129,7 @@ Bytes raw_save_file(const SaveSpec& save) { return save_blocks(save); }
 void write_file(const std::string& path, const Bytes& bytes) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) throw std::runtime_error("card maker: cannot create " + path);
-  const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), f);
+  const size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::fclose(f);
   if (written != bytes.size()) throw std::runtime_error("card maker: short write " + path);
 }
