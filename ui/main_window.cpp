@@ -12,6 +12,7 @@
 #include "ui/message_box.h"
 #include "ui/save_commands.h"
 #include "ui/slot_view.h"
+#include "ui/transfer_commands.h"
 
 namespace {
 
@@ -19,7 +20,8 @@ const UINT_PTR kAnimationTimer = 0;
 const UINT kAnimationPeriodMs = 500;
 
 void initialise(HWND window) {
-  app.window = window;
+  app.window = window;  // owns the adaptor's message, shown before the window
+  connect_adaptor(window);
   app.worker = nullptr;
   destroy_slot_icons();
   app.card = CardImage{};
@@ -53,6 +55,8 @@ void run_command(HWND window, int id) {
     case IDC_IMPORT_SAVE: import_save_command(); break;
     case IDC_EXPORT_SAVE: export_save_command(); break;
     case IDC_DELETE_SAVE: delete_selected_save(); break;
+    case IDC_READ_CARD: read_card_command(); break;
+    case IDC_WRITE_CARD: write_card_command(); break;
     case IDC_DONATE_LINK: open_address(DONATION_PAGE_ADDRESS); break;
     case IDC_SITE_LINK: open_address(WEB_SITE_ADDRESS); break;
     case IDC_READ_ALL: app.fast_read = false; break;

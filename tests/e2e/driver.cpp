@@ -33,6 +33,7 @@ struct WindowSearch {
   DWORD process_id;
   HWND owner;
   std::function<bool(HWND)> accept;
+  bool hidden_too;
   HWND found = nullptr;
 };
 
@@ -40,15 +41,15 @@ BOOL CALLBACK visit_window(HWND window, LPARAM data) {
   auto* search = reinterpret_cast<WindowSearch*>(data);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  if (pid != search->process_id || !IsWindowVisible(window)) return TRUE;
+  if (pid != search->process_id || (!search->hidden_too && !IsWindowVisible(window))) return TRUE;
   if (search->owner && GetWindow(window, GW_OWNER) != search->owner) return TRUE;
   if (!search->accept(window)) return TRUE;
   search->found = window;
   return FALSE;
 }
 
-HWND find_window(DWORD pid, HWND owner, std::function<bool(HWND)> accept) {
-  WindowSearch search{pid, owner, std::move(accept)};
+HWND find_window(DWORD pid, HWND owner, std::function<bool(HWND)> accept, bool hidden_too = false) {
+  WindowSearch search{pid, owner, std::move(accept), hidden_too};
   EnumWindows(visit_window, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
@@ -77,6 +78,19 @@ MessageBoxSeen describe_box(HWND box) {
   return MessageBoxSeen{box, caption, text_of(GetDlgItem(box, kMessageBoxTextId))};
 }
 
+// What the program shows, for messages of failed tests.
+std::string describe_windows(DWORD pid) {
+  std::string out;
+  find_window(pid, nullptr, [&](HWND w) {
+    char caption[256] = {};
+    GetWindowTextA(w, caption, sizeof caption);
+    out += "\n  window \"" + std::string(caption) + "\" class " + class_of(w);
+    if (is_message_box(w)) out += " saying \"" + text_of(GetDlgItem(w, kMessageBoxTextId)) + "\"";
+    return false;
+  });
+  return out.empty() ? "\n  (no visible window)" : out;
+}
+
 }  // namespace
 
 std::string text_of(HWND window) {
@@ -91,7 +105,8 @@ void set_text(HWND window, const std::string& text) {
 
 void post_click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
 
-Program::Program(const std::string& exe, const std::map<std::string, std::string>& environment) {
+Program::Program(const std::string& exe, const std::map<std::string, std::string>& environment,
+                 bool keep_adaptor_message) {
   std::string block;
   for (char* env = GetEnvironmentStringsA(), *p = env; *p; p += strlen(p) + 1) {
     std::string entry(p);
@@ -111,14 +126,32 @@ Program::Program(const std::string& exe, const std::map<std::string, std::string
     return;
   }
   process_id_ = process_.dwProcessId;
+  // The window exists, still hidden, while the program tells what it found
+  // of the adaptor.
   wait_until([&] {
-    window_ = find_window(process_id_, nullptr, [](HWND w) {
-      char caption[128] = {};
-      GetWindowTextA(w, caption, sizeof caption);
-      return std::string(caption) == "Quillcrest - Ventrobel [2019]";
-    });
+    window_ = find_window(
+        process_id_, nullptr,
+        [](HWND w) {
+          char caption[128] = {};
+          GetWindowTextA(w, caption, sizeof caption);
+          return class_of(w) == "#32770" && std::string(caption) == "Quillcrest - Ventrobel [2019]";
+        },
+        true);
     return window_ != nullptr || !running();
   });
+  if (!window_) {
+    ADD_FAILURE() << exe << " showed no main window";
+    return;
+  }
+  if (keep_adaptor_message) return;
+  const bool shown = wait_until([&] {
+    if (std::optional<MessageBoxSeen> box = find_box()) {
+      if (box->caption != "USB Error") return false;
+      PostMessageA(GetDlgItem(box->box, IDOK), BM_CLICK, 0, 0);
+    }
+    return window_visible();
+  });
+  if (!shown) ADD_FAILURE() << exe << "'s window did not appear:" << describe_windows(process_id_);
 }
 
 Program::~Program() {
@@ -270,19 +303,6 @@ HWND Program::wait_file_dialog() const {
   HWND dialog = nullptr;
   wait_until([&] { return (dialog = find_window(process_id_, window_, is_file_dialog)) != nullptr; });
   return dialog;
-}
-
-// What the program shows, for messages of failed tests.
-std::string describe_windows(DWORD pid) {
-  std::string out;
-  find_window(pid, nullptr, [&](HWND w) {
-    char caption[256] = {};
-    GetWindowTextA(w, caption, sizeof caption);
-    out += "\n  window \"" + std::string(caption) + "\" class " + class_of(w);
-    if (is_message_box(w)) out += " saying \"" + text_of(GetDlgItem(w, kMessageBoxTextId)) + "\"";
-    return false;
-  });
-  return out.empty() ? "\n  (no visible window)" : out;
 }
 
 void Program::choose_file(const std::string& path) {

@@ -40,9 +40,12 @@ std::string build_folder();
 class Program {
  public:
   // Starts the program and waits for its main window. `environment` adds
-  // variables to the inherited environment.
+  // variables to the inherited environment. Without an adaptor the program
+  // first says so in a "USB Error" box; unless `keep_adaptor_message`, it is
+  // answered here and the constructor returns once the window is visible.
   explicit Program(const std::string& exe = "quillcrest.exe",
-                   const std::map<std::string, std::string>& environment = {});
+                   const std::map<std::string, std::string>& environment = {},
+                   bool keep_adaptor_message = false);
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;

@@ -1,0 +1,76 @@
+#include "ui/transfer_commands.h"
+
+#include <commctrl.h>
+
+#include "adaptor/transfer_jobs.h"
+#include "resources/resource_ids.h"
+#include "ui/app_state.h"
+#include "ui/checks.h"
+#include "ui/message_box.h"
+#include "ui/slot_view.h"
+
+namespace {
+
+// Synchronous, so the bar follows the frames exactly; the window's thread
+// keeps answering while the job runs.
+void show_progress(int position) {
+  SendDlgItemMessageA(app.window, IDC_PROGRESS, PBM_SETPOS, position, 0);
+}
+
+DWORD WINAPI read_job(LPVOID) {
+  const bool fast = app.fast_read;
+  if (!show_failure(read_card(app.card, fast, show_progress))) {
+    app.partial_read = fast;
+    if (!show_failure(analyse_and_show())) {
+      app.snapshot = app.card;
+      app.snapshot_valid = true;
+    }
+  }
+  PostMessageA(app.window, WM_APP, 0, 0);
+  return 0;
+}
+
+DWORD WINAPI write_job(LPVOID) {
+  const bool differences_only =
+      app.snapshot_valid &&
+      ask_yes_no("Do you want to write only the differences from the last read ?\n"
+                 "(Click 'No' to write the entire Memory Card.)");
+  show_failure(write_card(app.card, app.snapshot, differences_only, show_progress));
+  PostMessageA(app.window, WM_APP, 0, 0);
+  return 0;
+}
+
+// False when the thread could not be started; the window is usable again.
+bool start_job(LPTHREAD_START_ROUTINE job) {
+  EnableWindow(app.window, FALSE);
+  app.worker = CreateThread(nullptr, 0, job, nullptr, 0, nullptr);
+  if (app.worker) return true;
+  EnableWindow(app.window, TRUE);
+  show_error("Cannot start the transfer: the system refused a new thread.");
+  return false;
+}
+
+}  // namespace
+
+void connect_adaptor(HWND window) {
+  const Failure failure = open_adaptor();
+  if (!failure) return;
+  show_error(failure->text, "USB Error");
+  EnableWindow(GetDlgItem(window, IDC_READ_CARD), FALSE);
+  EnableWindow(GetDlgItem(window, IDC_WRITE_CARD), FALSE);
+}
+
+void read_card_command() {
+  const bool animating = app.animation_on;
+  if (!confirm_loss()) return;
+  if (!start_job(read_job)) app.animation_on = animating;
+}
+
+void write_card_command() {
+  if (!require_card() || refuse_partial()) return;
+  if (app.snapshot_valid && app.card.bytes == app.snapshot.bytes) {
+    show_warning("No change made in the Memory Card since the last read.");
+    return;
+  }
+  start_job(write_job);
+}
