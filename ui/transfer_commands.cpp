@@ -30,12 +30,12 @@ DWORD WINAPI read_job(LPVOID) {
   return 0;
 }
 
+// The question is asked before the job starts: a message box re-enables its
+// owner when it closes, which would let the user at the card mid-write.
+bool write_differences_only = false;
+
 DWORD WINAPI write_job(LPVOID) {
-  const bool differences_only =
-      app.snapshot_valid &&
-      ask_yes_no("Do you want to write only the differences from the last read ?\n"
-                 "(Click 'No' to write the entire Memory Card.)");
-  show_failure(write_card(app.card, app.snapshot, differences_only, show_progress));
+  show_failure(write_card(app.card, app.snapshot, write_differences_only, show_progress));
   PostMessageA(app.window, WM_APP, 0, 0);
   return 0;
 }
@@ -72,5 +72,9 @@ void write_card_command() {
     show_warning("No change made in the Memory Card since the last read.");
     return;
   }
+  write_differences_only =
+      app.snapshot_valid &&
+      ask_yes_no("Do you want to write only the differences from the last read ?\n"
+                 "(Click 'No' to write the entire Memory Card.)");
   start_job(write_job);
 }

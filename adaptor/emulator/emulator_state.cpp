@@ -74,9 +74,14 @@ bool parse_fault(std::string token, EmulatorSetup& setup) {
     setup.detect_fault_from = at < 0 ? 0 : at;
     return true;
   }
+  // "write-short@F" and the like spare the reads of frame F.
+  const std::string write_prefix = "write-";
+  const bool writes_only = token.compare(0, write_prefix.size(), write_prefix) == 0;
+  if (writes_only) token.erase(0, write_prefix.size());
   for (const ReplyName& r : kReplyNames) {
     if (token != r.name || at < 0 || at >= kFrameCount) continue;
     setup.reply_fault = r.fault;
+    setup.fault_on_writes_only = writes_only;
     setup.fault_frame = at;
     setup.fault_times = times;
     return true;

@@ -70,10 +70,11 @@ void answer_detect() {
 }
 
 // Spoils the good reply now in the buffer when the fault applies to this
-// frame; true when it did.
-bool spoil_reply(int frame_number) {
+// frame and command; true when it did.
+bool spoil_reply(int frame_number, bool is_write) {
   const EmulatorSetup& setup = emulator.setup;
   if (setup.reply_fault == ReplyFault::none || frame_number != setup.fault_frame) return false;
+  if (setup.fault_on_writes_only && !is_write) return false;
   if (setup.fault_times >= 0 && emulator.bad_replies_given >= setup.fault_times) return false;
   ++emulator.bad_replies_given;
   switch (setup.reply_fault) {
@@ -114,7 +115,7 @@ void answer_read(int frame_number) {
   for (size_t i = 0; i < kFrameSize; ++i) check ^= data[i];
   data[kFrameSize] = check;
   data[kFrameSize + 1] = kCardGood;
-  if (!spoil_reply(frame_number)) emulator.read.push_back(frame_number);
+  if (!spoil_reply(frame_number, false)) emulator.read.push_back(frame_number);
 }
 
 void answer_write(int frame_number) {
@@ -125,7 +126,7 @@ void answer_write(int frame_number) {
   tail[0] = kCardAck0;
   tail[1] = kCardAck1;
   tail[2] = kCardGood;
-  if (spoil_reply(frame_number)) return;
+  if (spoil_reply(frame_number, true)) return;
   std::memcpy(frame(emulator.card, frame_number), emulator.command.data() + kWriteDataAt, kFrameSize);
   emulator.written.push_back(frame_number);
   if (!emulator.state_path.empty()) store_state_frame(emulator.state_path, emulator.card, frame_number);

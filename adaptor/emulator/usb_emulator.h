@@ -48,6 +48,7 @@ struct EmulatorSetup {
   ReplyFault reply_fault = ReplyFault::none;
   int fault_frame = -1;  // the frame whose commands get the bad reply
   int fault_times = -1;  // bad replies given before good ones again; -1: every time
+  bool fault_on_writes_only = false;  // reads of the fault frame are answered well
   int delay_ms = 0;      // every exchange takes at least this long (a busy wait)
 };
 

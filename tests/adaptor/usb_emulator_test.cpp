@@ -110,6 +110,20 @@ TEST(UsbEmulator, RefusesMalformedCommandsAndMisuse) {
   EXPECT_EQ(emulator_counts().bad, 1);
 }
 
+TEST(UsbEmulator, AWriteOnlyFaultSparesReadsOfItsFrame) {
+  EmulatorSetup setup;
+  setup.reply_fault = ReplyFault::short_reply;
+  setup.fault_frame = 20;
+  setup.fault_on_writes_only = true;
+  reset_emulator(blank_card(), setup);
+  ASSERT_EQ(libusb_init(nullptr), 0);
+  libusb_device_handle* device = libusb_open_device_with_vid_pid(nullptr, 0x054C, 0x02EA);
+  ASSERT_EQ(libusb_claim_interface(device, 0), 0);
+  EXPECT_EQ(exchange(device, read_command(20)).bytes.size(), 144u);
+  EXPECT_EQ(exchange(device, write_command(20, 0x33)).bytes.size(), 141u);
+  EXPECT_EQ(exchange(device, write_command(21, 0x33)).bytes.size(), 142u);
+}
+
 TEST(UsbEmulator, ReadsTheFaultList) {
   EmulatorSetup setup;
   ASSERT_TRUE(parse_faults("no-device, claim-fails,init-fails", setup));
@@ -127,7 +141,12 @@ TEST(UsbEmulator, ReadsTheFaultList) {
   EXPECT_EQ(setup.detect_fault_from, 0);
   EXPECT_EQ(setup.reply_fault, ReplyFault::wrong_mark);
   EXPECT_EQ(setup.fault_times, -1);
-  for (const char* bad : {"nocard", "short", "short@1024", "short@-1", "no-device@2", "no-card*2",
+  setup = {};
+  ASSERT_TRUE(parse_faults("write-silent@7*2", setup));
+  EXPECT_EQ(setup.reply_fault, ReplyFault::silent);
+  EXPECT_TRUE(setup.fault_on_writes_only);
+  EXPECT_EQ(setup.fault_times, 2);
+  for (const char* bad : {"write-no-card", "write-short", "nocard", "short", "short@1024", "short@-1", "no-device@2", "no-card*2",
                           "silent@5*", "long@x", "bad-start@1,,oops"}) {
     EmulatorSetup ignored;
     EXPECT_FALSE(parse_faults(bad, ignored)) << bad;

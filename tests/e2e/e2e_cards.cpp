@@ -32,6 +32,18 @@ void open_card(Program& program, const std::string& path, bool card_loaded) {
   program.choose_file(path);
 }
 
+void import_file(Program& program, const std::string& path) {
+  program.click(IDC_IMPORT_SAVE);
+  program.choose_file(path);
+}
+
+Bytes card_saved_as(Program& program, const std::string& path) {
+  program.click(IDC_SAVE_CARD);
+  program.choose_file(path);
+  wait_until([&] { return read_file(path).size() == kCardSize; });
+  return read_file(path);
+}
+
 Rgb slot_colour(const Program& program, int slot) {
   return program.pixel(IDC_FIRST_SLOT + slot, 17, 17);
 }

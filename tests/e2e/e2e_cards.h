@@ -27,6 +27,11 @@ constexpr Rgb kFrameGreen{0, 255, 0};
 // to discard the loaded card.
 void open_card(Program& program, const std::string& path, bool card_loaded = false);
 
+// Imports a save file through "Import Save from MCS/BIN".
+void import_file(Program& program, const std::string& path);
+// The card as the program holds it, written through "Save MC" to `path`.
+Bytes card_saved_as(Program& program, const std::string& path);
+
 // The colour in the middle of a slot's icon (icons sit at (1, 1) in the slot).
 Rgb slot_colour(const Program& program, int slot);
 // The colour of the frame on the slot's left edge.

@@ -21,11 +21,7 @@ class Saves : public ::testing::Test {
   }
   // The card as the program holds it, through "Save MC".
   Bytes saved_card() {
-    const std::string path = folder.path("saved-" + std::to_string(++saves) + ".mcr");
-    program.click(IDC_SAVE_CARD);
-    program.choose_file(path);
-    wait_until([&] { return read_file(path).size() == kCardSize; });
-    return read_file(path);
+    return card_saved_as(program, folder.path("saved-" + std::to_string(++saves) + ".mcr"));
   }
   void select(int slot, const std::string& info) {
     program.click_static(IDC_FIRST_SLOT + slot);
@@ -33,8 +29,7 @@ class Saves : public ::testing::Test {
   }
   void import(const std::string& name, const Bytes& bytes) {
     write_file(folder.path(name), bytes);
-    program.click(IDC_IMPORT_SAVE);
-    program.choose_file(folder.path(name));
+    import_file(program, folder.path(name));
   }
   TempFolder folder;
   Program program;
