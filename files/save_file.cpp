@@ -70,6 +70,26 @@ Failure import_save(CardImage& card, int used_blocks, const SaveImport& save) {
   return place_save(card, save.directory, save.data.data(), save.data.size());
 }
 
+Failure import_save_file(const FilePrefix& file, CardImage& card, int used_blocks,
+                         const ImportQuestions& questions, bool& imported) {
+  imported = false;
+  if (Failure failure = check_long_enough(file)) return failure;
+  SaveImport save;
+  if (is_mcs(file)) {
+    if (Failure failure = take_mcs(file, save)) return failure;
+  } else {
+    if (Failure failure = check_raw_header(file)) return failure;
+    if (!raw_is_whole_blocks(file) && !questions.import_ragged_file()) return std::nullopt;
+    if (Failure failure = take_raw(file, save)) return failure;
+    const std::string name = questions.name_raw_save();
+    if (name.empty()) return std::nullopt;
+    name_raw_save(save, name);
+  }
+  if (Failure failure = import_save(card, used_blocks, save)) return failure;
+  imported = true;
+  return std::nullopt;
+}
+
 Failure check_exportable(const SlotTable& slots, int slot, bool allow_corrupted) {
   if (slots.status[slot] == kSlotCorrupted && !allow_corrupted)
     return fail("Corrupted Block !", "Cannot Export");

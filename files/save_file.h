@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,20 @@ void name_raw_save(SaveImport& save, const std::string& name);
 // Places the save in free blocks unless the card's used blocks leave too
 // little room; the card is unchanged on failure.
 Failure import_save(CardImage& card, int used_blocks, const SaveImport& save);
+
+// What an import asks the user along the way.
+struct ImportQuestions {
+  // "Binary File is not multiple of 8k !..." answered Yes.
+  std::function<bool()> import_ragged_file;
+  // The name of a raw save; "" when the user gave none.
+  std::function<std::string()> name_raw_save;
+};
+
+// The whole import of a save file already read: the format tests, the
+// questions, the room check and the placement. `imported` tells whether the
+// card changed; a failure or a declined question leaves it as it was.
+Failure import_save_file(const FilePrefix& file, CardImage& card, int used_blocks,
+                         const ImportQuestions& questions, bool& imported);
 
 // Refuses empty slots, and corrupted ones unless corrupted saves are allowed.
 Failure check_exportable(const SlotTable& slots, int slot, bool allow_corrupted);

@@ -15,19 +15,21 @@ namespace {
 const char kImportFilter[] = "Memory Card Single Save File\0*.mcs;*.bin\0";
 const char kExportFilter[] = "Single Save File\0*.mcs\0";
 
-// A raw file carries no directory frame: the user names the save. False
-// when the import should end.
-bool take_named_raw_save(const FilePrefix& file, SaveImport& save) {
-  if (show_failure(check_raw_header(file))) return false;
-  if (!raw_is_whole_blocks(file) &&
-      !ask_yes_no("Binary File is not multiple of 8k !\nDo you want to import it anyway ?"))
-    return false;
-  if (show_failure(take_raw(file, save))) return false;
-  ShowWindow(app.window, SW_HIDE);
-  const std::string name = run_name_dialog();
-  if (name.empty()) return false;
-  name_raw_save(save, name);
-  return true;
+void import_from(const std::string& path) {
+  FilePrefix file;
+  if (show_failure(read_save_file(path, file))) return;
+  ImportQuestions questions;
+  questions.import_ragged_file = [] {
+    return ask_yes_no("Binary File is not multiple of 8k !\nDo you want to import it anyway ?");
+  };
+  // A raw file carries no directory frame: the user names the save.
+  questions.name_raw_save = [] {
+    ShowWindow(app.window, SW_HIDE);
+    return run_name_dialog();
+  };
+  bool imported = false;
+  if (!show_failure(import_save_file(file, app.card, app.slots.used, questions, imported)) && imported)
+    analyse_and_show();
 }
 
 }  // namespace
@@ -35,20 +37,7 @@ bool take_named_raw_save(const FilePrefix& file, SaveImport& save) {
 void import_save_command() {
   if (!require_card()) return;
   std::string path;
-  if (ask_open_path(kImportFilter, path)) import_save_file(path);
-}
-
-void import_save_file(const std::string& path) {
-  FilePrefix file;
-  if (show_failure(read_save_file(path, file)) || show_failure(check_long_enough(file))) return;
-  SaveImport save;
-  if (is_mcs(file)) {
-    if (show_failure(take_mcs(file, save))) return;
-  } else if (!take_named_raw_save(file, save)) {
-    return;
-  }
-  if (show_failure(import_save(app.card, app.slots.used, save))) return;
-  analyse_and_show();
+  if (ask_open_path(kImportFilter, path)) import_from(path);
 }
 
 void export_save_command() {

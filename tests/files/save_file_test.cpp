@@ -208,3 +208,46 @@ TEST(SaveFiles, OnlySavesAndAllowedCorruptedBlocksExport) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ImportSaveFile, AsksOnlyWhatTheFileNeedsAndImportsOnlyWhenAnswered) {
+  int ragged_questions = 0, name_questions = 0;
+  bool answer_ragged = false;
+  std::string name;
+  ImportQuestions questions;
+  questions.import_ragged_file = [&] { ++ragged_questions; return answer_ragged; };
+  questions.name_raw_save = [&] { ++name_questions; return name; };
+
+  CardImage card = blank_card();
+  const CardImage blank = card;
+  bool imported = true;
+  SaveSpec save;
+  EXPECT_FALSE(import_save_file(loaded(mcs_file(save)), card, 0, questions, imported));
+  EXPECT_TRUE(imported);
+  EXPECT_EQ(ragged_questions + name_questions, 0);  // an MCS carries its name
+
+  card = blank;
+  Bytes ragged = raw_save_file(save);
+  ragged.resize(5000);
+  EXPECT_FALSE(import_save_file(loaded(ragged), card, 0, questions, imported));
+  EXPECT_FALSE(imported);
+  EXPECT_EQ(ragged_questions, 1);
+  EXPECT_EQ(name_questions, 0);
+  answer_ragged = true;
+  EXPECT_FALSE(import_save_file(loaded(ragged), card, 0, questions, imported));  // no name given
+  EXPECT_FALSE(imported);
+  EXPECT_EQ(name_questions, 1);
+  EXPECT_EQ(card.bytes, blank.bytes);
+  name = "BASLUS-00001X";
+  EXPECT_FALSE(import_save_file(loaded(ragged), card, 0, questions, imported));
+  EXPECT_TRUE(imported);
+  EXPECT_EQ(DirectoryFrame{directory_frame(card, 0)}.name(), name);
+
+  const Failure full = import_save_file(loaded(raw_save_file(save)), card, 15, questions, imported);
+  ASSERT_TRUE(full);
+  EXPECT_FALSE(imported);
+  EXPECT_EQ(full->caption, "File Error");
+}
+
+}  // namespace
