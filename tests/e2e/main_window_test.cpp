@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "resources/resource_ids.h"
 #include "tests/e2e/driver.h"
 
@@ -87,6 +89,29 @@ TEST(MainWindow, CloseBoxEndsTheProgramWithCodeZero) {
   Program program;
   PostMessageA(program.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_EQ(program.wait_exit(), std::optional<DWORD>(0));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Executable, CarriesItsVersionAndProductName) {
+  const std::string exe = build_folder() + "\\quillcrest.exe";
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, info.data()));
+  char* product = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\040904B0\\ProductName",
+                             reinterpret_cast<void**>(&product), &length));
+  EXPECT_STREQ(product, "Quillcrest");
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+  EXPECT_EQ(HIWORD(fixed->dwFileVersionMS), 1u);
+  EXPECT_EQ(fixed->dwFileType, DWORD(VFT_APP));
 }
 
 }  // namespace
