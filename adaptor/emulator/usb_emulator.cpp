@@ -44,68 +44,75 @@ struct Emulator {
   bool set_up = false;  // by a test, or from the environment once
   bool initialised = false;
   bool claimed = false;
-  uint8_t reply[kReplyBufferSize] = {};
-  int reply_length = -1;  // -1: no reply waiting
+  std::optional<std::vector<uint8_t>> reply;  // the answer waiting to be received
   std::string state_path;
 };
 
 Emulator emulator;
 libusb_device_handle adaptor_handle;
 
-void start_reply(int length) {
-  std::memset(emulator.reply, 0, sizeof emulator.reply);
-  emulator.reply[0] = kReplyStart;
-  emulator.reply_length = length;
+std::vector<uint8_t>& start_reply(int length) {
+  emulator.reply.emplace(size_t(length), 0);
+  (*emulator.reply)[0] = kReplyStart;
+  return *emulator.reply;
 }
 
 void answer_detect() {
   const int number = emulator.counts.detects++;
   const DetectFault fault =
       number >= emulator.setup.detect_fault_from ? emulator.setup.detect_fault : DetectFault::none;
-  start_reply(kDetectReplyLength);
-  emulator.reply[1] = fault == DetectFault::no_card ? kNoCard : kCardPresent;
-  if (fault == DetectFault::short_reply) emulator.reply_length = 1;
-  if (fault == DetectFault::long_reply) emulator.reply_length = kDetectReplyLength + 1;
-  if (fault == DetectFault::silent) emulator.reply_length = -1;
+  std::vector<uint8_t>& reply = start_reply(kDetectReplyLength);
+  reply[1] = fault == DetectFault::no_card ? kNoCard : kCardPresent;
+  if (fault == DetectFault::short_reply) reply.pop_back();
+  if (fault == DetectFault::long_reply) reply.push_back(0);
+  if (fault == DetectFault::silent) emulator.reply.reset();
 }
 
-// Spoils the good reply now in the buffer when the fault applies to this
-// frame and command; true when it did.
-bool spoil_reply(int frame_number, bool is_write) {
+// Spoils the good reply now waiting when the fault applies to this frame
+// and command.
+void spoil_reply(int frame_number, bool is_write) {
   const EmulatorSetup& setup = emulator.setup;
-  if (setup.reply_fault == ReplyFault::none || frame_number != setup.fault_frame) return false;
-  if (setup.fault_on_writes_only && !is_write) return false;
-  if (setup.fault_times >= 0 && emulator.bad_replies_given >= setup.fault_times) return false;
+  if (setup.reply_fault == ReplyFault::none || frame_number != setup.fault_frame) return;
+  if (setup.fault_on_writes_only && !is_write) return;
+  if (setup.fault_times >= 0 && emulator.bad_replies_given >= setup.fault_times) return;
   ++emulator.bad_replies_given;
+  std::vector<uint8_t>& reply = *emulator.reply;
   switch (setup.reply_fault) {
-    case ReplyFault::short_reply: --emulator.reply_length; break;
-    case ReplyFault::long_reply: ++emulator.reply_length; break;
-    case ReplyFault::wrong_start: emulator.reply[0] = kNotTheByte; break;
-    case ReplyFault::wrong_mark: emulator.reply[1] = kNotTheByte; break;
-    case ReplyFault::silent: emulator.reply_length = -1; break;
+    case ReplyFault::short_reply: reply.pop_back(); break;
+    case ReplyFault::long_reply: reply.push_back(0); break;
+    case ReplyFault::wrong_start: reply[0] = kNotTheByte; break;
+    case ReplyFault::wrong_mark: reply[1] = kNotTheByte; break;
+    case ReplyFault::silent: emulator.reply.reset(); break;
     case ReplyFault::none: break;
   }
-  return true;
+}
+
+// The link's own test of a frame reply: the whole length and 55 5A. The card
+// took a write, and a read reached the program, only when it holds.
+bool good_frame_reply(int length) {
+  const std::optional<std::vector<uint8_t>>& reply = emulator.reply;
+  return reply && int(reply->size()) == length && (*reply)[0] == kReplyStart &&
+         (*reply)[1] == kFrameReplyMark;
 }
 
 // A frame reply: 55 5A, the count of the bytes that follow, then what the
 // card clocked out while the command's bytes went in: idle, its flag, the two
 // id bytes, and zeroes while it took the frame number.
-void start_frame_reply(int length) {
-  start_reply(length);
-  emulator.reply[1] = kFrameReplyMark;
-  emulator.reply[kLengthField] = uint8_t(length - 4);
-  emulator.reply[kLengthField + 1] = uint8_t((length - 4) >> 8);
+uint8_t* start_frame_reply(int length) {
+  uint8_t* reply = start_reply(length).data();
+  reply[1] = kFrameReplyMark;
+  reply[kLengthField] = uint8_t(length - 4);
+  reply[kLengthField + 1] = uint8_t((length - 4) >> 8);
   const uint8_t card_head[] = {kCardIdle, kCardFlag, kCardId0, kCardId1};
-  std::memcpy(emulator.reply + kCardCommandAt, card_head, sizeof card_head);
+  std::memcpy(reply + kCardCommandAt, card_head, sizeof card_head);
+  return reply;
 }
 
 void answer_read(int frame_number) {
   ++emulator.counts.reads;
-  start_frame_reply(kReadReplyLength);
   // Then it acknowledges, repeats the frame number, sends the data, the
   // data's CHK and its status.
-  uint8_t* data = emulator.reply + kReadDataAt;
+  uint8_t* data = start_frame_reply(kReadReplyLength) + kReadDataAt;
   data[-4] = kCardAck0;
   data[-3] = kCardAck1;
   data[-2] = uint8_t(frame_number >> 8);
@@ -115,18 +122,20 @@ void answer_read(int frame_number) {
   for (size_t i = 0; i < kFrameSize; ++i) check ^= data[i];
   data[kFrameSize] = check;
   data[kFrameSize + 1] = kCardGood;
-  if (!spoil_reply(frame_number, false)) emulator.read.push_back(frame_number);
+  spoil_reply(frame_number, false);
 }
 
 void answer_write(int frame_number) {
   ++emulator.counts.writes;
-  start_frame_reply(kWriteReplyLength);
   // It acknowledges the data during the three bytes after CHK.
-  uint8_t* tail = emulator.reply + kWriteChecksumAt + 1;
+  uint8_t* tail = start_frame_reply(kWriteReplyLength) + kWriteChecksumAt + 1;
   tail[0] = kCardAck0;
   tail[1] = kCardAck1;
   tail[2] = kCardGood;
-  if (spoil_reply(frame_number, true)) return;
+  spoil_reply(frame_number, true);
+}
+
+void store_written_frame(int frame_number) {
   std::memcpy(frame(emulator.card, frame_number), emulator.command.data() + kWriteDataAt, kFrameSize);
   emulator.written.push_back(frame_number);
   if (!emulator.state_path.empty()) store_state_frame(emulator.state_path, emulator.card, frame_number);
@@ -158,17 +167,22 @@ bool good_write_command(const std::vector<uint8_t>& c) {
 
 void answer_command() {
   const std::vector<uint8_t>& c = emulator.command;
-  emulator.reply_length = -1;
+  emulator.reply.reset();
   const int frame_number = c.size() > kFrameLsbAt ? (c[kFrameMsbAt] << 8) | c[kFrameLsbAt] : -1;
+  const bool is_read = frame_command_fits(c, kReadLength, kCardRead) &&
+                       all_zero(c.data() + kFrameLsbAt + 1, kReadLength - kFrameLsbAt - 1);
+  const bool is_write = !is_read && good_write_command(c);
   if (c.size() == kDetectLength && c[0] == kCommandStart && c[1] == kDetectCommand)
     answer_detect();
-  else if (frame_command_fits(c, kReadLength, kCardRead) &&
-           all_zero(c.data() + kFrameLsbAt + 1, kReadLength - kFrameLsbAt - 1))
+  else if (is_read)
     answer_read(frame_number);
-  else if (good_write_command(c))
+  else if (is_write)
     answer_write(frame_number);
   else
     ++emulator.counts.bad;
+  if (emulator.setup.replace_reply) emulator.setup.replace_reply(c, emulator.reply);
+  if (is_read && good_frame_reply(kReadReplyLength)) emulator.read.push_back(frame_number);
+  if (is_write && good_frame_reply(kWriteReplyLength)) store_written_frame(frame_number);
 }
 
 // A busy wait: sleeping would overshoot by the scheduler's granularity,
@@ -245,11 +259,12 @@ int LIBUSB_CALL libusb_bulk_transfer(libusb_device_handle* handle, unsigned char
   }
   if (usable && endpoint == kEndpointIn) {
     // A real timeout would take `timeout` ms; the emulator answers at once.
-    const int length_waiting = emulator.reply_length;
-    emulator.reply_length = -1;
-    if (length_waiting < 0) return LIBUSB_ERROR_TIMEOUT;
+    std::optional<std::vector<uint8_t>> reply;
+    reply.swap(emulator.reply);
+    if (!reply) return LIBUSB_ERROR_TIMEOUT;
+    const int length_waiting = int(reply->size());
     *transferred = std::min(length_waiting, length);
-    std::memcpy(data, emulator.reply, size_t(*transferred));
+    if (*transferred > 0) std::memcpy(data, reply->data(), size_t(*transferred));
     return length_waiting > length ? LIBUSB_ERROR_OVERFLOW : LIBUSB_SUCCESS;
   }
   ++emulator.counts.bad;

@@ -14,6 +14,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,18 @@ enum class ReplyFault {
   silent,       // no reply: the receive fails
 };
 
+// A reply given by the test instead of the emulated adaptor. It is called
+// for every command received, malformed ones too, after the emulator has made
+// its own answer (faults applied): `reply` arrives holding that answer, or
+// nothing when it would give none, and leaves holding what is sent, or
+// nothing for no reply at all (the receive then fails as after a timeout).
+// Any length may be sent; one longer than the receiver's buffer overflows it.
+// Whatever the source of the reply, a read counts as read and a write is
+// stored in the card only when the reply sent is a good one (the command's
+// full reply length, 55 5A), as the link itself judges it.
+using ReplyHook = std::function<void(const std::vector<uint8_t>& command,
+                                     std::optional<std::vector<uint8_t>>& reply)>;
+
 struct EmulatorSetup {
   bool init_fails = false;   // libusb_init returns an error
   bool no_device = false;    // no adaptor is plugged in
@@ -50,6 +64,7 @@ struct EmulatorSetup {
   int fault_times = -1;  // bad replies given before good ones again; -1: every time
   bool fault_on_writes_only = false;  // reads of the fault frame are answered well
   int delay_ms = 0;      // every exchange takes at least this long (a busy wait)
+  ReplyHook replace_reply;  // empty: the emulator answers alone
 };
 
 // Commands received since the last reset, by kind.

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <libusb.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "tests/adaptor/emulated_adaptor.h"
@@ -122,6 +124,91 @@ TEST(UsbEmulator, AWriteOnlyFaultSparesReadsOfItsFrame) {
   EXPECT_EQ(exchange(device, read_command(20)).bytes.size(), 144u);
   EXPECT_EQ(exchange(device, write_command(20, 0x33)).bytes.size(), 141u);
   EXPECT_EQ(exchange(device, write_command(21, 0x33)).bytes.size(), 142u);
+}
+
+TEST(UsbEmulator, ATestCanGiveEveryReplyItself) {
+  const CardImage card = stamped_card(4);
+  std::vector<Bytes> commands;
+  std::vector<std::optional<Bytes>> own_answers;
+  std::vector<std::optional<Bytes>> replacements;
+  EmulatorSetup setup;
+  setup.reply_fault = ReplyFault::wrong_mark;
+  setup.fault_frame = 9;
+  setup.replace_reply = [&](const Bytes& command, std::optional<Bytes>& reply) {
+    commands.push_back(command);
+    own_answers.push_back(reply);
+    const std::optional<Bytes> replacement = replacements[commands.size() - 1];
+    if (replacement) reply = replacement->empty() ? std::nullopt : replacement;
+  };
+  reset_emulator(card, setup);
+  ASSERT_EQ(libusb_init(nullptr), 0);
+  libusb_device_handle* device = libusb_open_device_with_vid_pid(nullptr, 0x054C, 0x02EA);
+  ASSERT_EQ(libusb_claim_interface(device, 0), 0);
+
+  Bytes made_up(144, 0x33);
+  made_up[0] = 0x55;
+  made_up[1] = 0x5A;
+  Bytes good_write(142, 0);
+  good_write[0] = 0x55;
+  good_write[1] = 0x5A;
+  replacements = {std::nullopt,              // the detect: the emulator's own answer
+                  Bytes{0x55, 0x01, 0x07},   // a detect answered one byte long
+                  made_up,                   // a read answered with other data
+                  Bytes(300, 0x55),          // longer than the receiver's buffer
+                  Bytes{},                   // (empty: no reply at all)
+                  Bytes{0x55, 0x5A},         // a write answered too short: not stored
+                  good_write,                // a write spoiled by the fault, answered well: stored
+                  Bytes{0x55}};              // a malformed command answered anyway
+  EXPECT_EQ(exchange(device, {0xAA, 0x40}).bytes, Bytes({0x55, 0x01}));
+  EXPECT_EQ(exchange(device, {0xAA, 0x40}).bytes, Bytes({0x55, 0x01, 0x07}));
+  EXPECT_EQ(exchange(device, read_command(3)).bytes, made_up);
+  const Reply overflowing = exchange(device, read_command(4));
+  EXPECT_EQ(overflowing.result, LIBUSB_ERROR_OVERFLOW);
+  EXPECT_EQ(overflowing.bytes, Bytes(256, 0x55));
+  EXPECT_EQ(exchange(device, read_command(5)).result, LIBUSB_ERROR_TIMEOUT);
+  EXPECT_EQ(exchange(device, write_command(6, 0x44)).bytes, Bytes({0x55, 0x5A}));
+  EXPECT_EQ(exchange(device, write_command(9, 0x66)).bytes, good_write);
+  EXPECT_EQ(exchange(device, {0xAA, 0x41}).bytes, Bytes({0x55}));
+
+  ASSERT_EQ(commands.size(), 8u);
+  EXPECT_EQ(commands[2], read_command(3));
+  EXPECT_EQ(commands[7], Bytes({0xAA, 0x41}));
+  // What the emulator would have said: 55 01, the frame's data, the fault's spoiled mark, nothing.
+  EXPECT_EQ(own_answers[0], Bytes({0x55, 0x01}));
+  ASSERT_TRUE(own_answers[2]);
+  EXPECT_EQ(Bytes(own_answers[2]->begin() + 14, own_answers[2]->begin() + 142),
+            Bytes(frame(card, 3), frame(card, 3) + 128));
+  ASSERT_TRUE(own_answers[6]);
+  EXPECT_EQ(own_answers[6]->size(), 142u);
+  EXPECT_EQ((*own_answers[6])[1], 0xFF);
+  EXPECT_FALSE(own_answers[7]);
+  // Only the replies the link would take count: the read of frame 3, the write of frame 9.
+  EXPECT_EQ(frames_read(), std::vector<int>({3}));
+  EXPECT_EQ(frames_written(), std::vector<int>({9}));
+  CardImage expected = card;
+  std::fill(frame(expected, 9), frame(expected, 9) + 128, 0x66);
+  EXPECT_EQ(emulated_card().bytes, expected.bytes);
+  EXPECT_EQ(emulator_counts().bad, 1);
+}
+
+TEST(UsbEmulator, RepliesGivenByTheTestReachTheLink) {
+  const CardImage card = stamped_card(4);
+  EmulatorSetup setup;
+  setup.replace_reply = [](const Bytes& command, std::optional<Bytes>& reply) {
+    if (command.size() == 144 && command[9] == 2) (*reply)[14] ^= 0xFF;  // frame 2 arrives changed
+    if (command.size() == 142 && command[9] == 7) reply->push_back(0);   // frame 7 never takes
+  };
+  plug_in(card, setup);
+  Bytes buffer(4 * 128);
+  ASSERT_FALSE(transfer_frames(Transfer::read, buffer.data(), 0, 4, {}));
+  Bytes expected(frame(card, 0), frame(card, 0) + 4 * 128);
+  expected[2 * 128] ^= 0xFF;
+  EXPECT_EQ(buffer, expected);
+  Bytes data(128, 0x21);
+  EXPECT_FALSE(transfer_frames(Transfer::write, data.data(), 6, 1, {}));
+  EXPECT_EQ(text_of(transfer_frames(Transfer::write, data.data(), 7, 1, {})), "Write Error");
+  EXPECT_EQ(emulator_counts().writes, 5);
+  EXPECT_EQ(frames_written(), std::vector<int>({6}));
 }
 
 TEST(UsbEmulator, ReadsTheFaultList) {
