@@ -91,7 +91,11 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
       redraw_slot_view();
       return TRUE;
     }
+    case kProgressMessage:
+      update_progress_bar();
+      return TRUE;
     case WM_APP:
+      update_progress_bar();
       if (app.worker) CloseHandle(app.worker);
       app.worker = nullptr;
       EnableWindow(window, TRUE);

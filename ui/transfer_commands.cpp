@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <atomic>
+
 #include "adaptor/transfer_jobs.h"
 #include "resources/resource_ids.h"
 #include "ui/app_state.h"
@@ -11,10 +13,22 @@
 
 namespace {
 
-// Synchronous, so the bar follows the frames exactly; the window's thread
-// keeps answering while the job runs.
+// The job never waits for the bar: it leaves the latest frame number here
+// and asks the window's thread to show it, at most once a display frame.
+// (Setting the bar repaints it at once; waiting for that on every frame
+// cost more than the card's own time.) The window shows the last position
+// again when the job ends.
+const DWORD kProgressPeriodMs = 15;
+std::atomic<int> latest_progress{0};
+std::atomic<bool> progress_posted{false};
+DWORD last_progress_post = 0;  // the job's thread only
+
 void show_progress(int position) {
-  SendDlgItemMessageA(app.window, IDC_PROGRESS, PBM_SETPOS, position, 0);
+  latest_progress = position;
+  const DWORD now = GetTickCount();
+  if (now - last_progress_post < kProgressPeriodMs || progress_posted.exchange(true)) return;
+  last_progress_post = now;
+  PostMessageA(app.window, kProgressMessage, 0, 0);
 }
 
 DWORD WINAPI read_job(LPVOID) {
@@ -51,6 +65,11 @@ bool start_job(LPTHREAD_START_ROUTINE job) {
 }
 
 }  // namespace
+
+void update_progress_bar() {
+  progress_posted = false;
+  SendDlgItemMessageA(app.window, IDC_PROGRESS, PBM_SETPOS, latest_progress, 0);
+}
 
 void connect_adaptor(HWND window) {
   const Failure failure = open_adaptor();

@@ -7,4 +7,8 @@
 // At start-up: opens the adaptor, or says why not and disables both commands.
 void connect_adaptor(HWND window);
 void read_card_command();
+// Posted by a job when its progress moved, and called when it ends: the
+// window shows the latest position.
+const UINT kProgressMessage = WM_APP + 1;
+void update_progress_bar();
 void write_card_command();
