@@ -54,6 +54,9 @@ step "sanitizer build" configure_and_build "$BUILD_DIR/sanitize" -DCMAKE_BUILD_T
   run_ctest "$BUILD_DIR/sanitize" -j"$JOBS"
 
 echo "== end-to-end tests of the Windows program under Wine"
+# Names the exe that passed every test, for scripts/release.sh.
+TESTED_STAMP="$BUILD_DIR/windows/e2e-passed.sha256"
+rm -f "$TESTED_STAMP"
 if step "libusb for MinGW" "$ROOT/scripts/build_libusb.sh" &&
    step "windows build" configure_and_build "$BUILD_DIR/windows" \
      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" -DLIBUSB_MINGW_ROOT="$BUILD_DIR/libusb-mingw"; then
@@ -73,10 +76,16 @@ if step "libusb for MinGW" "$ROOT/scripts/build_libusb.sh" &&
     # One program on the screen at a time: the tests read its pixels.
     run_ctest "$BUILD_DIR/windows" -j1
     wineserver -k || true
+    [ -f "$BUILD_DIR/windows/main-window.bmp" ] &&
+      convert "$BUILD_DIR/windows/main-window.bmp" "$BUILD_DIR/main-window.png" 2>/dev/null &&
+      echo "Screenshot of the main window: $BUILD_DIR/main-window.png"
   fi
   kill "$xvfb_pid" 2>/dev/null
   wait "$xvfb_pid" 2>/dev/null
 fi
 
+if [ "$failed" -eq 0 ] && [ -f "$BUILD_DIR/windows/bin/quillcrest.exe" ]; then
+  (cd "$BUILD_DIR/windows/bin" && sha256sum quillcrest.exe > "$TESTED_STAMP")
+fi
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
