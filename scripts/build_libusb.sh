@@ -52,7 +52,7 @@ cd "$source_tree/mingw"
 ../configure --host="$HOST" --prefix="$PREFIX" --disable-static --disable-examples-build --disable-tests-build >configure.log 2>&1 ||
   { tail -30 configure.log; exit 1; }
 make -j"$(nproc)" >make.log 2>&1 || { tail -30 make.log; exit 1; }
-make install >install.log 2>&1 || { tail -30 install.log; exit 1; }
+make install-strip >install.log 2>&1 || { tail -30 install.log; exit 1; }
 
 imports=$("$HOST-objdump" -p "$PREFIX/bin/libusb-1.0.dll" | sed -n 's/^[[:space:]]*DLL Name: //p')
 if echo "$imports" | grep -qiE 'libgcc|libwinpthread|libstdc'; then
