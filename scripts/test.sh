@@ -53,6 +53,27 @@ step "sanitizer build" configure_and_build "$BUILD_DIR/sanitize" -DCMAKE_BUILD_T
   -DCMAKE_CXX_FLAGS="$sanitize" -DCMAKE_C_FLAGS="$sanitize" -DCMAKE_EXE_LINKER_FLAGS="$sanitize" &&
   run_ctest "$BUILD_DIR/sanitize" -j"$JOBS"
 
+echo "== fuzz targets, briefly from their seeds (scripts/fuzz.sh runs them for longer)"
+source "$ROOT/scripts/fuzz_env.sh"
+# About 20 s in all. Each target is one test: a crash, a sanitizer report, a
+# leak or a broken invariant fails it.
+fuzz_seconds=3
+if step "fuzz build" configure_and_build "$FUZZ_DIR" "${FUZZ_CMAKE_OPTIONS[@]}"; then
+  for target in "${FUZZ_TARGETS[@]}"; do
+    brief="$FUZZ_DIR/brief/$target"
+    log="$FUZZ_DIR/logs/$target.brief.log"
+    rm -rf "$brief" && mkdir -p "$brief" && cp "$FUZZ_DIR/corpus/$target"/seed-* "$brief/"
+    if run_fuzz_target "$target" "$fuzz_seconds" "$log" -seed=1 "$brief"; then
+      echo "fuzz $target: passed, $(fuzz_figures "$log")"
+      passed=$((passed + 1))
+    else
+      echo "FAILED: fuzz $target, log $log"
+      grep -E "invariant broken|ERROR:|SUMMARY:|runtime error" "$log" | head -5
+      failed=$((failed + 1))
+    fi
+  done
+fi
+
 echo "== end-to-end tests of the Windows program under Wine"
 # Names the exe that passed every test, for scripts/release.sh.
 TESTED_STAMP="$BUILD_DIR/windows/e2e-passed.sha256"

@@ -1,0 +1,155 @@
+// The export walk and delete on any card from any slot; every save that
+// exports is imported again into a new card.
+//
+// Input:
+//   byte 0  the slot (modulo 15)
+//   byte 1  flags: 1 allow corrupted saves, 2 give the card a good "MC"
+//           header frame
+//   then the card, laid over a formatted card.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "card/editing.h"
+#include "files/save_file.h"
+#include "fuzz/fuzz_support.h"
+
+namespace {
+
+constexpr uint8_t kAllowCorrupted = 1;
+constexpr uint8_t kLoadedHeader = 2;
+
+// The slots of the save from `slot` on, following the links; false when a
+// link leaves the directory or comes back to a slot already taken.
+bool chain_from(const CardImage& card, int slot, std::vector<int>& chain) {
+  chain = {slot};
+  for (;;) {
+    const int next = directory_frame(card, chain.back())[kDirNext];
+    if (next == kEndOfChain) return true;
+    if (next >= kSlotCount || std::count(chain.begin(), chain.end(), next)) return false;
+    chain.push_back(next);
+  }
+}
+
+void check_export(const CardImage& card, int slot, bool allow_corrupted) {
+  std::vector<uint8_t> mcs = {1, 2, 3};
+  const Failure failure = export_save(card, slot, mcs);
+  std::vector<int> chain;
+  if (!chain_from(card, slot, chain)) {
+    FUZZ_CHECK(text_of(failure) == "Corrupted Block !" && failure->caption == "Cannot Export");
+    FUZZ_CHECK(mcs.empty());
+    return;
+  }
+  FUZZ_CHECK(!failure);
+  const int blocks = int(chain.size());
+  FUZZ_CHECK(blocks <= kSlotCount);
+  FUZZ_CHECK(mcs.size() == kFrameSize + blocks * kBlockSize);
+  FUZZ_CHECK(std::equal(mcs.begin(), mcs.begin() + kFrameSize, directory_frame(card, slot)));
+  for (int n = 0; n < blocks; ++n)
+    FUZZ_CHECK(std::equal(data_block(card, chain[n]), data_block(card, chain[n]) + kBlockSize,
+                          mcs.begin() + kFrameSize + n * kBlockSize));
+
+  // Into a new card. The file is an MCS file when its frame is a good first
+  // block frame; then it must import whole when its size field and its
+  // header agree with its length.
+  auto fresh = std::make_unique<CardImage>();
+  format_card(*fresh);
+  const auto blank = std::make_unique<CardImage>(*fresh);
+  FilePrefix file;
+  file.bytes = mcs;
+  file.length = mcs.size();
+  ImportQuestions no_questions;
+  no_questions.import_ragged_file = [] { return false; };
+  no_questions.name_raw_save = [] { return std::string(); };
+  bool imported = false;
+  const Failure import_failure = import_save_file(file, *fresh, 0, no_questions, imported);
+  const uint8_t* d = mcs.data();
+  const uint8_t* header = d + kFrameSize;
+  const bool whole = !frame_is_bad(d) && d[kDirState] == kStateFirst &&
+                     read_le32(d + kDirSize) == uint32_t(blocks * kBlockSize) &&
+                     header[kHeaderBlocks] == blocks;
+  FUZZ_CHECK(imported == whole);
+  if (!imported) {
+    FUZZ_CHECK(fresh->bytes == blank->bytes);
+    return;
+  }
+  FUZZ_CHECK(!import_failure);
+  // Slots 0.. of the new card hold the blocks in chain order, each frame a
+  // copy of the exported one with its state and links set.
+  for (int n = 0; n < blocks; ++n) {
+    FUZZ_CHECK(std::equal(data_block(card, chain[n]), data_block(card, chain[n]) + kBlockSize,
+                          data_block(*fresh, n)));
+    const uint8_t* placed = directory_frame(*fresh, n);
+    FUZZ_CHECK(placed[kDirState] == (n == 0 ? kStateFirst : n == blocks - 1 ? kStateLast : kStateMiddle));
+    FUZZ_CHECK(placed[kDirNext] == (n + 1 < blocks ? n + 1 : kEndOfChain));
+    FUZZ_CHECK(std::equal(placed + 1, placed + kDirNext, d + 1));
+    FUZZ_CHECK(std::equal(placed + kDirName, placed + kChecksumByte, d + kDirName));
+    FUZZ_CHECK(!frame_is_bad(placed));
+  }
+  auto table = std::make_unique<SlotTable>();
+  FUZZ_CHECK(analyse_and_check(*fresh, *table, allow_corrupted));
+  const bool shown = allow_corrupted || (header[0] == 'S' && header[1] == 'C' &&
+                                         (header[kHeaderIconFlag] & 0xFC) == 0x10);
+  FUZZ_CHECK(table->status[0] == (shown ? blocks : kSlotCorrupted));
+  FUZZ_CHECK(table->used == (shown ? blocks : 0));
+}
+
+void check_delete(const CardImage& card, int slot, bool allow_corrupted) {
+  auto deleted = std::make_unique<CardImage>(card);
+  delete_save(*deleted, slot);
+  // The frames the walk frees: in use ones along the links, until a free
+  // frame, a link out of the directory or one back to a slot already freed.
+  std::vector<int> freed;
+  for (int s = slot; s >= 0 && s < kSlotCount && !std::count(freed.begin(), freed.end(), s);) {
+    const uint8_t* d = directory_frame(card, s);
+    if ((d[kDirState] & 0xF0) != kInUseNibble) break;
+    freed.push_back(s);
+    s = d[kDirNext];
+  }
+  auto expected = std::make_unique<CardImage>(card);
+  for (int s : freed) {
+    uint8_t* d = directory_frame(*expected, s);
+    d[kDirState] ^= 0xF0;
+    store_checksum(d);
+  }
+  // Only the state bytes and checksums of those directory frames change.
+  FUZZ_CHECK(deleted->bytes == expected->bytes);
+  auto table = std::make_unique<SlotTable>();
+  if (!analyse_and_check(*deleted, *table, allow_corrupted)) return;
+  for (int s : freed) FUZZ_CHECK(table->status[s] == kSlotEmpty);
+}
+
+void check_exportable_status(const CardImage& card, int slot, bool allow_corrupted) {
+  auto analysed = std::make_unique<CardImage>(card);
+  auto table = std::make_unique<SlotTable>();
+  if (!analyse_and_check(*analysed, *table, allow_corrupted)) return;
+  const int status = table->status[slot];
+  const Failure failure = check_exportable(*table, slot, allow_corrupted);
+  if (status == kSlotEmpty)
+    FUZZ_CHECK(text_of(failure) == "Empty Block !");
+  else if (status == kSlotCorrupted && !allow_corrupted)
+    FUZZ_CHECK(text_of(failure) == "Corrupted Block !");
+  else
+    FUZZ_CHECK(!failure);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  InputReader input(data, size);
+  const int slot = input.byte() % kSlotCount;
+  const uint8_t flags = input.byte();
+  const bool allow_corrupted = flags & kAllowCorrupted;
+  auto card = std::make_unique<CardImage>(card_from_prefix(input.rest()));
+  if (flags & kLoadedHeader) make_loaded(*card);
+  const auto before = std::make_unique<CardImage>(*card);
+
+  check_export(*card, slot, allow_corrupted);
+  check_exportable_status(*card, slot, allow_corrupted);
+  check_delete(*card, slot, allow_corrupted);
+  FUZZ_CHECK(card->bytes == before->bytes);
+  return 0;
+}
