@@ -48,7 +48,8 @@ constexpr size_t kDetectNext = size_t(-1);  // the position before a call's firs
 // Every frame distinct from every other and from the same frame with another salt.
 CardImage stamped(uint8_t salt) {
   CardImage card;
-  for (size_t i = 0; i < kCardSize; ++i) card.bytes[i] = uint8_t((i * 7) ^ (i >> 7) ^ (i >> 15) ^ salt);
+  for (size_t i = 0; i < kCardSize; ++i)
+    card.bytes[i] = uint8_t((i * 7) ^ (i >> 7) ^ (i >> 15) ^ salt);
   return card;
 }
 
@@ -182,7 +183,8 @@ std::vector<TransferCall> read_calls(bool fast) {
   return calls;
 }
 
-std::vector<TransferCall> write_calls(const CardImage& card, const CardImage& snapshot, bool whole) {
+std::vector<TransferCall> write_calls(const CardImage& card, const CardImage& snapshot,
+                                      bool whole) {
   std::vector<TransferCall> calls;
   for (int f = 0; f < kFrameCount; ++f)
     if (whole || std::memcmp(frame(card, f), frame(snapshot, f), kFrameSize) != 0)
@@ -211,7 +213,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   x->card_holds = on_card;
   x->card = card.get();
   x->writing = job == kWriteDifferences || job == kWriteWhole;
-  x->calls = x->writing ? write_calls(*card, on_card, job == kWriteWhole) : read_calls(job == kFastRead);
+  x->calls = x->writing ? write_calls(*card, on_card, job == kWriteWhole)
+                         : read_calls(job == kFastRead);
 
   EmulatorSetup setup;
   setup.replace_reply = [&](const std::vector<uint8_t>& command,

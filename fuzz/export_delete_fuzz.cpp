@@ -83,7 +83,8 @@ void check_export(const CardImage& card, int slot, bool allow_corrupted) {
     FUZZ_CHECK(std::equal(data_block(card, chain[n]), data_block(card, chain[n]) + kBlockSize,
                           data_block(*fresh, n)));
     const uint8_t* placed = directory_frame(*fresh, n);
-    FUZZ_CHECK(placed[kDirState] == (n == 0 ? kStateFirst : n == blocks - 1 ? kStateLast : kStateMiddle));
+    const uint8_t state = n == 0 ? kStateFirst : n == blocks - 1 ? kStateLast : kStateMiddle;
+    FUZZ_CHECK(placed[kDirState] == state);
     FUZZ_CHECK(placed[kDirNext] == (n + 1 < blocks ? n + 1 : kEndOfChain));
     FUZZ_CHECK(std::equal(placed + 1, placed + kDirNext, d + 1));
     FUZZ_CHECK(std::equal(placed + kDirName, placed + kChecksumByte, d + kDirName));

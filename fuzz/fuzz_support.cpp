@@ -117,8 +117,10 @@ void check_slot(const CardImage& card, const SlotTable& table, int slot, bool al
   } else {
     FUZZ_CHECK(icon_source(table, slot) == slot);
   }
-  if (status == kSlotCorrupted) FUZZ_CHECK(icons.count == 1 && icons.frames[0] == red_placeholder());
-  if (status == kSlotEmpty) FUZZ_CHECK(icons.count == 1 && icons.frames[0] == white_placeholder());
+  if (status == kSlotCorrupted)
+    FUZZ_CHECK(icons.count == 1 && icons.frames[0] == red_placeholder());
+  if (status == kSlotEmpty)
+    FUZZ_CHECK(icons.count == 1 && icons.frames[0] == white_placeholder());
   if (status > 0) {
     const int frames = header[kHeaderIconFlag] & 3;
     FUZZ_CHECK(icons.count == std::max(frames, 1));

@@ -15,12 +15,13 @@
 
 // An invariant that does not hold is a crash for libFuzzer, which then keeps
 // the input that broke it.
-#define FUZZ_CHECK(condition)                                                          \
-  do {                                                                                 \
-    if (!(condition)) {                                                                \
-      std::fprintf(stderr, "invariant broken at %s:%d: %s\n", __FILE__, __LINE__, #condition); \
-      __builtin_trap();                                                                \
-    }                                                                                  \
+#define FUZZ_CHECK(condition)                                                         \
+  do {                                                                                \
+    if (!(condition)) {                                                               \
+      std::fprintf(stderr, "invariant broken at %s:%d: %s\n", __FILE__, __LINE__,    \
+                   #condition);                                                       \
+      __builtin_trap();                                                               \
+    }                                                                                 \
   } while (0)
 
 // Takes an input's fields from its front; a field past the end of the input

@@ -176,7 +176,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool imported = true;
   const Failure failure = import_save_file(file, card, table->used, questions, imported);
 
-  Expected e = expected_import(file, table->used, flags & kAnswerYes, flags & kGiveName ? name : "");
+  Expected e =
+      expected_import(file, table->used, flags & kAnswerYes, flags & kGiveName ? name : "");
   const std::vector<int> slots = free_slots(before, e.blocks);
   if (e.places && int(slots.size()) < e.blocks) {
     e.places = false;  // frames that are neither free nor counted as used

@@ -167,13 +167,15 @@ void import_seeds() {
   add_save(some_used, save_of(2));
   const Bytes directory_only(some_used.bytes.begin(), some_used.bytes.begin() + 8192);
   for (const NamedFile& file : save_files()) {
-    put_seed("import_save", file.name, import_input(yes | named, "BASLUS-01234SAVE", {}, file.bytes));
+    put_seed("import_save", file.name,
+             import_input(yes | named, "BASLUS-01234SAVE", {}, file.bytes));
     put_seed("import_save", file.name + "-on-used-card",
              import_input(yes | named, "BISCPS-00000", directory_only, file.bytes));
   }
   CardImage full = blank_card();
   for (int n = 0; n < 14; ++n) add_save(full, save_of(1));
-  put_seed("import_save", "no-room", import_input(named, "B", card_bytes(full), mcs_file(save_of(2))));
+  put_seed("import_save", "no-room",
+           import_input(named, "B", card_bytes(full), mcs_file(save_of(2))));
   put_seed("import_save", "unnamed", import_input(0, "", {}, raw_save_file(save_of(1))));
 }
 
@@ -190,7 +192,8 @@ struct Event {
   Bytes payload;
 };
 
-Bytes adaptor_input(uint8_t job, const std::vector<int>& differences, const std::vector<Event>& events) {
+Bytes adaptor_input(uint8_t job, const std::vector<int>& differences,
+                    const std::vector<Event>& events) {
   Bytes input = {job, uint8_t(differences.size())};
   for (int f : differences) append_le(input, uint32_t(f), 2);
   for (const Event& e : events) {
@@ -206,7 +209,8 @@ void adaptor_seeds() {
   for (uint8_t job = 0; job < 4; ++job) {
     const std::string name = "job-" + std::to_string(job);
     put_seed("adaptor_replies", name, adaptor_input(job, some, {}));
-    put_seed("adaptor_replies", name + "-no-reply-to-detect", adaptor_input(job, some, {{0, 0, {}}}));
+    put_seed("adaptor_replies", name + "-no-reply-to-detect",
+             adaptor_input(job, some, {{0, 0, {}}}));
     put_seed("adaptor_replies", name + "-short-second-reply",
              adaptor_input(job, some, {{1, 1, {143, 0}}}));
     put_seed("adaptor_replies", name + "-wrong-mark-later",
