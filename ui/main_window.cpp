@@ -95,10 +95,7 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
       update_progress_bar();
       return TRUE;
     case WM_APP:
-      update_progress_bar();
-      if (app.worker) CloseHandle(app.worker);
-      app.worker = nullptr;
-      EnableWindow(window, TRUE);
+      finish_job();
       return TRUE;
     case WM_CLOSE:
       KillTimer(window, kAnimationTimer);

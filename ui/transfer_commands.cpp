@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <utility>
 
 #include "adaptor/transfer_jobs.h"
 #include "resources/resource_ids.h"
@@ -31,26 +32,35 @@ void show_progress(int position) {
   PostMessageA(app.window, kProgressMessage, 0, 0);
 }
 
+// A message box re-enables its owner when it closes, which would let the
+// user at the card while a job still runs. So the job asks nothing and shows
+// nothing: the question comes before it starts, and its failure is shown by
+// the window once the job has ended.
+Failure job_failure;
+bool write_differences_only = false;
+
+void end_job(Failure failure) {
+  job_failure = std::move(failure);
+  PostMessageA(app.window, WM_APP, 0, 0);
+}
+
 DWORD WINAPI read_job(LPVOID) {
   const bool fast = app.fast_read;
-  if (!show_failure(read_card(app.card, fast, show_progress))) {
+  Failure failure = read_card(app.card, fast, show_progress);
+  if (!failure) {
     app.partial_read = fast;
-    if (!show_failure(analyse_and_show())) {
+    failure = analyse_and_show();
+    if (!failure) {
       app.snapshot = app.card;
       app.snapshot_valid = true;
     }
   }
-  PostMessageA(app.window, WM_APP, 0, 0);
+  end_job(std::move(failure));
   return 0;
 }
 
-// The question is asked before the job starts: a message box re-enables its
-// owner when it closes, which would let the user at the card mid-write.
-bool write_differences_only = false;
-
 DWORD WINAPI write_job(LPVOID) {
-  show_failure(write_card(app.card, app.snapshot, write_differences_only, show_progress));
-  PostMessageA(app.window, WM_APP, 0, 0);
+  end_job(write_card(app.card, app.snapshot, write_differences_only, show_progress));
   return 0;
 }
 
@@ -69,6 +79,16 @@ bool start_job(LPTHREAD_START_ROUTINE job) {
 void update_progress_bar() {
   progress_posted = false;
   SendDlgItemMessageA(app.window, IDC_PROGRESS, PBM_SETPOS, latest_progress, 0);
+}
+
+void finish_job() {
+  update_progress_bar();
+  if (app.worker) CloseHandle(app.worker);
+  app.worker = nullptr;
+  EnableWindow(app.window, TRUE);
+  Failure failure = std::move(job_failure);
+  job_failure.reset();
+  show_failure(failure);
 }
 
 void connect_adaptor(HWND window) {

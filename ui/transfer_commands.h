@@ -7,8 +7,10 @@
 // At start-up: opens the adaptor, or says why not and disables both commands.
 void connect_adaptor(HWND window);
 void read_card_command();
-// Posted by a job when its progress moved, and called when it ends: the
-// window shows the latest position.
+// Posted by a job when its progress moved: the window shows the latest position.
 const UINT kProgressMessage = WM_APP + 1;
 void update_progress_bar();
+// On WM_APP, posted by the job as its last act: the bar's last position, the
+// window enabled again, and what went wrong, if anything.
+void finish_job();
 void write_card_command();
