@@ -70,7 +70,7 @@ TEST(MainWindow, RadioButtonsChooseTheReadingMode) {
   EXPECT_FALSE(program.checked(IDC_FAST_READ));
 }
 
-TEST(MainWindow, EscapeAndEnterOnAStaticDoNothing) {
+TEST(MainWindow, EscapeDoesNothing) {
   Program program;
   program.press_key(VK_ESCAPE);
   program.fence();
