@@ -112,15 +112,20 @@ void select_slot(int slot) {
     show_save_texts(slot);
 }
 
-void animate_slots() {
+// Every slot shows frame (tick mod n) of its icon's n frames; still icons
+// are drawn only when asked for.
+static void draw_slot_icons(bool still_icons_too) {
+  const int tick = app.tick;
   for (int slot = 0; slot < kSlotCount; ++slot) {
     const int source = icon_source(app.slots, slot);
     if (source < 0) continue;
     const int frames = app.slots.icons[source].count;
-    if (frames < 2) continue;  // still icons are not redrawn
-    draw_icon(app.icons[source][app.tick % frames], IDC_FIRST_SLOT + slot);
+    if (frames < 2 && !still_icons_too) continue;
+    draw_icon(app.icons[source][tick % frames], IDC_FIRST_SLOT + slot);
   }
 }
+
+void animate_slots() { draw_slot_icons(false); }
 
 Failure analyse_and_show() {
   if (is_loaded(app.card)) select_slot(-1);
@@ -143,13 +148,7 @@ void redraw_slot_view() {
   // Before the first analysis there is nothing to draw; while a job runs,
   // the read job may be rebuilding the icons.
   if (!app.analysed || app.worker) return;
-  const int tick = app.tick;
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    const int source = icon_source(app.slots, slot);
-    if (source < 0) continue;
-    const int frames = app.slots.icons[source].count;
-    draw_icon(app.icons[source][frames > 1 ? tick % frames : 0], IDC_FIRST_SLOT + slot);
-  }
+  draw_slot_icons(true);
   draw_selection_frames();
   if (app.selected >= 0)
     draw_icon(app.icons[app.selected][0], IDC_LARGE_ICON);
