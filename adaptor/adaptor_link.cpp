@@ -9,9 +9,9 @@
 
 namespace {
 
-// The connection: one for the whole process, never closed (the operating
-// system releases the device when the process ends). The command buffers
-// hold their constant bytes from the start and get the frame patched in.
+// The connection: one for the whole process. The handle is closed only when
+// libusb reports the device gone; the next job opens it again. The command
+// buffers hold their constant bytes from the start and get the frame patched in.
 struct AdaptorLink {
   libusb_device_handle* device = nullptr;
   uint8_t reply[kReplyBufferSize] = {};
@@ -38,17 +38,42 @@ AdaptorLink prepared_link() {
 
 AdaptorLink link = prepared_link();
 
+void close_device() {
+  if (link.device) libusb_close(link.device);
+  link.device = nullptr;
+}
+
+// An unplugged adaptor never comes back on the same handle: close it, so
+// that the next job looks for the adaptor again.
+int noticing_unplug(int result) {
+  if (result == LIBUSB_ERROR_NO_DEVICE) close_device();
+  return result;
+}
+
+// One receive into link.reply; the count of bytes received, 0 on failure.
+int receive(unsigned timeout_ms) {
+  int received = 0;
+  if (!link.device) return 0;
+  if (noticing_unplug(libusb_bulk_transfer(link.device, kEndpointIn, link.reply, kReplyBufferSize,
+                                           &received, timeout_ms)) != 0)
+    return 0;
+  return received;
+}
+
 // Sends a command and returns how many bytes came back into link.reply. The
-// outcome of the send is not looked at: a command that did not go out shows
-// as a missing or wrong reply.
+// outcome of the send is looked at only for an unplugged adaptor: a command
+// that did not go out shows as a missing or wrong reply.
 int exchange(uint8_t* command, int length) {
   int sent = 0;
-  int received = 0;
-  libusb_bulk_transfer(link.device, kEndpointOut, command, length, &sent, kTransferTimeoutMs);
-  if (libusb_bulk_transfer(link.device, kEndpointIn, link.reply, kReplyBufferSize, &received,
-                           kTransferTimeoutMs) != 0)
-    received = 0;
-  return received;
+  if (!link.device) return 0;
+  noticing_unplug(
+      libusb_bulk_transfer(link.device, kEndpointOut, command, length, &sent, kTransferTimeoutMs));
+  return receive(kTransferTimeoutMs);
+}
+
+void drain_stale_replies() {
+  for (int n = 0; n < kMostStaleReplies && receive(kDrainTimeoutMs) > 0; ++n) {
+  }
 }
 
 bool card_present() {
@@ -56,7 +81,7 @@ bool card_present() {
          link.reply[0] == kReplyStart && link.reply[1] == kCardPresent;
 }
 
-bool good_frame_reply(int received, int expected) {
+bool frame_reply_start(int received, int expected) {
   return received == expected && link.reply[0] == kReplyStart && link.reply[1] == kFrameReplyMark;
 }
 
@@ -65,9 +90,26 @@ void set_frame_number(uint8_t* command, int frame_number) {
   command[kFrameLsbAt] = uint8_t(frame_number);
 }
 
+// The card confirms which frame it sends and checks its own data: a reply
+// to another command, or data garbled on the way, fails here.
+bool good_read_reply(int received, int frame_number) {
+  const uint8_t* r = link.reply;
+  return frame_reply_start(received, kReadReplyLength) &&
+         r[kReadEchoMsbAt] == uint8_t(frame_number >> 8) &&
+         r[kReadEchoLsbAt] == uint8_t(frame_number) &&
+         r[kReadChecksumAt] == frame_transfer_check(frame_number, r + kReadDataAt) &&
+         r[kReadEndAt] == kCardEndGood;
+}
+
+// Only a write the card ended with its good status is on the card: it
+// refuses a bad CHK (0x4E) and reports a frame it cannot use (0xFF).
+bool good_write_reply(int received) {
+  return frame_reply_start(received, kWriteReplyLength) && link.reply[kWriteEndAt] == kCardEndGood;
+}
+
 bool read_frame(int frame_number, uint8_t* data) {
   set_frame_number(link.read_command, frame_number);
-  if (!good_frame_reply(exchange(link.read_command, kReadLength), kReadReplyLength)) return false;
+  if (!good_read_reply(exchange(link.read_command, kReadLength), frame_number)) return false;
   std::memcpy(data, link.reply + kReadDataAt, kFrameSize);
   return true;
 }
@@ -75,28 +117,41 @@ bool read_frame(int frame_number, uint8_t* data) {
 bool write_frame(int frame_number, const uint8_t* data) {
   set_frame_number(link.write_command, frame_number);
   std::memcpy(link.write_command + kWriteDataAt, data, kFrameSize);
-  uint8_t check = link.write_command[kFrameMsbAt] ^ link.write_command[kFrameLsbAt];
-  for (size_t i = 0; i < kFrameSize; ++i) check ^= data[i];
-  link.write_command[kWriteChecksumAt] = check;
-  for (int attempt = 0; attempt < kWriteAttempts; ++attempt)
-    if (good_frame_reply(exchange(link.write_command, kWriteLength), kWriteReplyLength)) return true;
+  link.write_command[kWriteChecksumAt] = frame_transfer_check(frame_number, data);
+  for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
+    // The reply to a timed-out attempt may still come: take it away before
+    // trying again, or it would stand for the next command's.
+    if (attempt > 0) drain_stale_replies();
+    if (good_write_reply(exchange(link.write_command, kWriteLength))) return true;
+  }
   return false;
 }
 
 }  // namespace
 
 Failure open_adaptor() {
-  link.device = nullptr;
+  close_device();
   if (libusb_init(nullptr) != 0) return fail("Error initialising libusb.");
   link.device = libusb_open_device_with_vid_pid(nullptr, kAdaptorVendor, kAdaptorProduct);
   if (!link.device) return fail("PS3 Memory Card Adaptator USB Device not found.");
-  if (libusb_claim_interface(link.device, kAdaptorInterface) != 0)
+  if (libusb_claim_interface(link.device, kAdaptorInterface) != 0) {
+    close_device();  // another program holds it: the next job tries again
     return fail("Cannot claim USB interface.");
+  }
+  return std::nullopt;
+}
+
+Failure begin_adaptor_job() {
+  if (!link.device) {
+    if (Failure failure = open_adaptor()) return failure;
+  }
+  drain_stale_replies();
   return std::nullopt;
 }
 
 Failure transfer_frames(Transfer direction, uint8_t* buffer, int first_frame, int frame_count,
-                        const Progress& progress) {
+                        const Progress& progress, int* transferred) {
+  if (transferred) *transferred = 0;
   // Without a device nothing can answer the detect; say so rather than hand
   // libusb a null handle.
   if (!link.device || !card_present()) return fail("No PS1 Memory Card Detected.");
@@ -109,6 +164,7 @@ Failure transfer_frames(Transfer direction, uint8_t* buffer, int first_frame, in
     } else {
       if (!write_frame(frame_number, data)) return fail("Write Error");
     }
+    if (transferred) *transferred = n + 1;
   }
   if (progress) progress(kProgressEnd);
   return std::nullopt;

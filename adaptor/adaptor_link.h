@@ -1,5 +1,5 @@
 // The USB connection to the PS3 memory card adaptor and the frame transfers
-// that run over it. Portable: it reaches USB only through four libusb calls,
+// that run over it. Portable: it reaches USB only through a few libusb calls,
 // and reports progress and failures to its caller instead of to a window.
 #pragma once
 
@@ -16,16 +16,25 @@ using Progress = std::function<void(int position)>;
 constexpr int kProgressEnd = 1024;
 
 // Initialises libusb, opens the first adaptor found and claims its interface.
-// The connection stays open until the process ends. Texts: "Error
-// initialising libusb.", "PS3 Memory Card Adaptator USB Device not found.",
-// "Cannot claim USB interface.".
+// The connection stays open until the process ends or the adaptor is
+// unplugged. Texts: "Error initialising libusb.", "PS3 Memory Card Adaptator
+// USB Device not found.", "Cannot claim USB interface.".
 Failure open_adaptor();
+
+// Readies the link for a job, before its first transfer: opens the adaptor
+// again when it was unplugged since (with open_adaptor's texts), and takes
+// away replies that arrived after their timeout and still wait in the
+// adaptor, which would otherwise answer the job's commands.
+Failure begin_adaptor_job();
 
 // Checks that a PS1 card is plugged in, then reads or writes `frame_count`
 // frames from `first_frame` on, in order; `buffer` receives or supplies
-// frame_count * 128 bytes. Stops at the first failing frame, leaving the
-// frames already transferred done: "No PS1 Memory Card Detected.", "Read
-// Error." (reads are not retried), "Write Error" (after 4 attempts).
-// `progress` may be empty. Only after a successful open_adaptor.
+// frame_count * 128 bytes. A read is taken only when the card confirms the
+// frame number, its CHK matches the data and it ends with its good status; a
+// write only when the card ends with its good status. Stops at the first
+// failing frame, leaving the frames already transferred done: "No PS1 Memory
+// Card Detected.", "Read Error." (reads are not retried), "Write Error"
+// (after 4 attempts). `progress` may be empty. When `transferred` is given
+// it receives how many frames went through, on failure too.
 Failure transfer_frames(Transfer direction, uint8_t* buffer, int first_frame, int frame_count,
-                        const Progress& progress);
+                        const Progress& progress, int* transferred = nullptr);

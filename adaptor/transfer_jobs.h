@@ -1,6 +1,8 @@
 // The two jobs behind "Read from PS3MCA" and "Write to PS3MCA", as plain
 // functions over the card image: no threads and no window. The caller runs
-// them on its worker thread and shows the failure they return.
+// them on its worker thread and shows the failure they return. Each begins
+// with begin_adaptor_job, so an adaptor unplugged and plugged back in since
+// the last job is opened again.
 #pragma once
 
 #include "adaptor/adaptor_link.h"
@@ -17,8 +19,8 @@ Failure read_card(CardImage& card, bool fast, const Progress& progress);
 // Writes frames 0..1023 of `card` to the real card, one transfer (and so one
 // detect) per frame: all of them, or when `differences_only` those that
 // differ from `snapshot`. `snapshot` follows the real card: each frame is
-// copied into it once it is written, so after a failure the failing frame and
-// those after it keep their old contents and a later difference write sends
-// them again.
+// copied into it once the card acknowledged it, so after a failure the
+// failing frame and those after it keep their old contents and a later
+// difference write sends them again.
 Failure write_card(const CardImage& card, CardImage& snapshot, bool differences_only,
                    const Progress& progress);

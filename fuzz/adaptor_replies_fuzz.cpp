@@ -17,9 +17,10 @@
 //              first two bytes and length, every other byte from the input.
 //
 // The target follows the exchanges itself: which command must come next,
-// whether the link may take each reply (its length and 55 01 or 55 5A),
-// what the card then holds. The job's outcome, the card image, the snapshot
-// and the emulated card must agree with that.
+// whether the link may take each reply (its length, 55 01 or 55 5A, and the
+// card's confirmation, CHK and end status), what the card then holds. The
+// job's outcome, the card image, the snapshot and the emulated card must
+// agree with that.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -79,6 +80,22 @@ bool reply_taken(const std::optional<std::vector<uint8_t>>& reply, size_t length
   return reply && reply->size() == length && (*reply)[0] == kReplyStart && (*reply)[1] == second;
 }
 
+// A read must also confirm its frame, carry a CHK that matches its data and
+// end with the card's good status; a write must end with it.
+bool read_taken(const std::optional<std::vector<uint8_t>>& reply, int f) {
+  if (!reply_taken(reply, kReadReplyLength, kFrameReplyMark)) return false;
+  const uint8_t* r = reply->data();
+  uint8_t check = uint8_t(f >> 8) ^ uint8_t(f);
+  for (size_t i = 0; i < kFrameSize; ++i) check ^= r[kReadDataAt + i];
+  return r[kReadEchoMsbAt] == (f >> 8) && r[kReadEchoLsbAt] == (f & 0xFF) &&
+         r[kReadChecksumAt] == check && r[kReadEndAt] == kCardEndGood;
+}
+
+bool write_taken(const std::optional<std::vector<uint8_t>>& reply) {
+  return reply_taken(reply, kWriteReplyLength, kFrameReplyMark) &&
+         (*reply)[kWriteEndAt] == kCardEndGood;
+}
+
 void stop(Exchanges& x, const char* text) {
   x.failure = text;
   x.stopped = true;
@@ -108,13 +125,13 @@ void follow(Exchanges& x, const std::vector<uint8_t>& command,
   FUZZ_CHECK(command[kCardCommandAt + 1] == (x.writing ? kCardWrite : kCardRead));
   FUZZ_CHECK(command[kFrameMsbAt] == (f >> 8) && command[kFrameLsbAt] == (f & 0xFF));
   if (!x.writing) {
-    if (!reply_taken(reply, kReadReplyLength, kFrameReplyMark)) return stop(x, "Read Error.");
+    if (!read_taken(reply, f)) return stop(x, "Read Error.");
     x.read_data[f].emplace(reply->begin() + kReadDataAt, reply->begin() + kReadDataAt + kFrameSize);
     return next_frame(x);
   }
   FUZZ_CHECK(std::equal(command.begin() + kWriteDataAt, command.begin() + kWriteDataAt + kFrameSize,
                         frame(*x.card, f)));
-  if (reply_taken(reply, kWriteReplyLength, kFrameReplyMark)) {
+  if (write_taken(reply)) {
     std::copy_n(command.begin() + kWriteDataAt, kFrameSize, frame(x.card_holds, f));
     return next_frame(x);
   }

@@ -29,6 +29,7 @@ struct DetectName {
   DetectFault fault;
 };
 constexpr DetectName kDetectNames[] = {{"no-card", DetectFault::no_card},
+                                       {"ps2-card", DetectFault::ps2_card},
                                        {"detect-short", DetectFault::short_reply},
                                        {"detect-long", DetectFault::long_reply},
                                        {"detect-silent", DetectFault::silent}};
@@ -41,7 +42,13 @@ constexpr ReplyName kReplyNames[] = {{"short", ReplyFault::short_reply},
                                      {"long", ReplyFault::long_reply},
                                      {"bad-start", ReplyFault::wrong_start},
                                      {"bad-mark", ReplyFault::wrong_mark},
-                                     {"silent", ReplyFault::silent}};
+                                     {"silent", ReplyFault::silent},
+                                     {"late", ReplyFault::late},
+                                     {"refused", ReplyFault::refused},
+                                     {"bad-sector", ReplyFault::bad_sector},
+                                     {"bad-checksum", ReplyFault::bad_checksum},
+                                     {"bad-echo", ReplyFault::bad_echo},
+                                     {"bad-end", ReplyFault::bad_end}};
 
 constexpr int kLargestCount = 1 << 30;
 
@@ -60,13 +67,20 @@ bool parse_fault(std::string token, EmulatorSetup& setup) {
     token.resize(at_sign);
   }
   const bool plain = at < 0 && times < 0;
-  bool* device_fault = token == "init-fails"    ? &setup.init_fails
-                       : token == "no-device"   ? &setup.no_device
-                       : token == "claim-fails" ? &setup.claim_fails
-                                                : nullptr;
-  if (device_fault) {
-    *device_fault = true;
+  bool* flag = token == "init-fails"      ? &setup.init_fails
+               : token == "no-device"     ? &setup.no_device
+               : token == "claim-fails"   ? &setup.claim_fails
+               : token == "real-timeouts" ? &setup.real_timeouts
+                                          : nullptr;
+  if (flag) {
+    *flag = true;
     return plain;
+  }
+  if (token == "gone") {
+    if (at < 0) return false;
+    setup.gone_at_command = at;
+    setup.gone_for_opens = times < 0 ? 0 : times;
+    return true;
   }
   for (const DetectName& d : kDetectNames) {
     if (token != d.name || times >= 0) continue;
@@ -80,6 +94,8 @@ bool parse_fault(std::string token, EmulatorSetup& setup) {
   if (writes_only) token.erase(0, write_prefix.size());
   for (const ReplyName& r : kReplyNames) {
     if (token != r.name || at < 0 || at >= kFrameCount) continue;
+    // The card's own refusals concern one kind of command already.
+    if (writes_only && r.fault >= ReplyFault::refused) return false;
     setup.reply_fault = r.fault;
     setup.fault_on_writes_only = writes_only;
     setup.fault_frame = at;
@@ -158,7 +174,9 @@ void store_state_counts(const std::string& path, const EmulatorCounts& counts,
                         const std::vector<int>& written) {
   std::string text = "detects " + std::to_string(counts.detects) + "\nreads " +
                      std::to_string(counts.reads) + "\nwrites " + std::to_string(counts.writes) +
-                     "\nbad " + std::to_string(counts.bad) + "\nwritten ";
+                     "\nbad " + std::to_string(counts.bad) + "\ndrains " +
+                     std::to_string(counts.drains) + "\nopens " + std::to_string(counts.opens) +
+                     "\nwritten ";
   for (size_t i = 0; i < written.size(); ++i)
     text += (i ? "," : "") + std::to_string(written[i]);
   text += "\nend\n";

@@ -1,12 +1,14 @@
 // An emulated PS3 memory card adaptor with a PS1 card plugged in, for the
-// tests and the demo build. It defines the four libusb functions the link
-// calls (libusb_init, libusb_open_device_with_vid_pid, libusb_claim_interface,
-// libusb_bulk_transfer), so a program linked with it instead of libusb talks
-// to an in-memory card through the real command bytes.
+// tests and the demo build. It defines the libusb functions the link calls
+// (libusb_init, libusb_open_device_with_vid_pid, libusb_claim_interface,
+// libusb_bulk_transfer, libusb_close), so a program linked with it instead of
+// libusb talks to an in-memory card through the real command bytes.
 //
 // Every command is checked (length, 0xAA, the constant bytes, frame number,
 // CHK of writes, zero padding) and counted; a malformed one gets no reply.
-// Faults make it answer as a missing device, a missing card or a bad line.
+// Replies wait on the reply endpoint in order until received, as in the
+// adaptor. Faults make it answer as a missing or unplugged device, a missing
+// card, a bad line, a late reply or a card that refuses a write.
 //
 // Tests set it up with reset_emulator(). A program that never calls it gets
 // its setup from the QUILLCREST_EMULATED_* environment variables, read at its
@@ -24,21 +26,31 @@
 // How the emulated adaptor answers a detect command.
 enum class DetectFault {
   none,
-  no_card,      // 55 02
+  no_card,      // 55 00: the slot is empty
+  ps2_card,     // 55 02: a PS2 card is in the slot
   short_reply,  // 55
   long_reply,   // 55 01 00
   silent,       // no reply: the receive fails
 };
 
-// How it answers a frame command (read or write) when the fault applies.
-// A write that gets a bad reply is not stored.
+// How it answers a frame command when the fault applies. A write whose reply
+// is spoiled is not stored.
 enum class ReplyFault {
   none,
+  // Reads and writes.
   short_reply,  // one byte less than the good reply
   long_reply,   // one byte more
   wrong_start,  // first byte not 0x55
   wrong_mark,   // second byte not 0x5A
   silent,       // no reply: the receive fails
+  late,         // the reply comes after the receive timed out, and waits for the next one
+  // Writes only; reads of the frame are answered well.
+  refused,     // the card ends with 0x4E (checksum refused)
+  bad_sector,  // the card ends with 0xFF (bad sector)
+  // Reads only; writes of the frame are answered well.
+  bad_checksum,  // a data byte garbled on the way: the card's CHK does not match it
+  bad_echo,      // the card confirms another frame number
+  bad_end,       // the card's end byte is not 0x47
 };
 
 // A reply given by the test instead of the emulated adaptor. It is called
@@ -48,8 +60,9 @@ enum class ReplyFault {
 // nothing for no reply at all (the receive then fails as after a timeout).
 // Any length may be sent; one longer than the receiver's buffer overflows it.
 // Whatever the source of the reply, a read counts as read and a write is
-// stored in the card only when the reply sent is a good one (the command's
-// full reply length, 55 5A), as the link itself judges it.
+// stored in the card only when the reply sent is a good one as the link
+// judges it (the full length, 55 5A, the card's good end byte and, for a
+// read, the confirmed frame number and a matching CHK).
 using ReplyHook = std::function<void(const std::vector<uint8_t>& command,
                                      std::optional<std::vector<uint8_t>>& reply)>;
 
@@ -63,6 +76,15 @@ struct EmulatorSetup {
   int fault_frame = -1;  // the frame whose commands get the bad reply
   int fault_times = -1;  // bad replies given before good ones again; -1: every time
   bool fault_on_writes_only = false;  // reads of the fault frame are answered well
+  // The adaptor is unplugged as the command numbered `gone_at_command`
+  // (counted from 0 over all commands) is sent: that send and every transfer
+  // on the handle after it fail with LIBUSB_ERROR_NO_DEVICE. It is plugged
+  // back in after `gone_for_opens` attempts to open it have failed. -1: never.
+  int gone_at_command = -1;
+  int gone_for_opens = 0;
+  // A receive that gets nothing waits out its whole timeout, as on the
+  // hardware (5 s, or the link's short one). Off: it fails at once.
+  bool real_timeouts = false;
   int delay_ms = 0;      // every exchange takes at least this long (a busy wait)
   ReplyHook replace_reply;  // empty: the emulator answers alone
 };
@@ -74,6 +96,9 @@ struct EmulatorCounts {
   int writes = 0;  // every write command, also those answered badly
   int bad = 0;     // malformed commands and transfers the link should never make
   int exchanges() const { return detects + reads + writes + bad; }
+  // Not commands: receives with the link's short timeout, and the adaptor opened.
+  int drains = 0;
+  int opens = 0;
 };
 
 // Puts `card` into the emulated adaptor with the given faults, clears the

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "adaptor/transfer_jobs.h"
 #include "tests/adaptor/emulated_adaptor.h"
 
 namespace {
@@ -39,8 +40,8 @@ TEST(OpenAdaptor, ReportsWhyTheAdaptorCannotBeUsed) {
 }
 
 TEST(TransferFrames, WithoutACardStopsBeforeAnyFrame) {
-  for (DetectFault fault : {DetectFault::no_card, DetectFault::short_reply, DetectFault::long_reply,
-                            DetectFault::silent}) {
+  for (DetectFault fault : {DetectFault::no_card, DetectFault::ps2_card, DetectFault::short_reply,
+                            DetectFault::long_reply, DetectFault::silent}) {
     EmulatorSetup setup;
     setup.detect_fault = fault;
     plug_in(stamped_card(1), setup);
@@ -102,8 +103,13 @@ const ReplyFault kReplyFaults[] = {ReplyFault::short_reply, ReplyFault::long_rep
                                    ReplyFault::wrong_start, ReplyFault::wrong_mark,
                                    ReplyFault::silent};
 
+// A garbled frame, a reply to another frame or a card that did not end well
+// is a failed read, as a reply of the wrong shape is.
 TEST(TransferFrames, AReadIsNotRetriedAndKeepsTheFramesBefore) {
-  for (ReplyFault fault : kReplyFaults) {
+  std::vector<ReplyFault> faults(std::begin(kReplyFaults), std::end(kReplyFaults));
+  faults.insert(faults.end(), {ReplyFault::bad_checksum, ReplyFault::bad_echo, ReplyFault::bad_end,
+                               ReplyFault::late});
+  for (ReplyFault fault : faults) {
     EmulatorSetup setup;
     setup.reply_fault = fault;
     setup.fault_frame = 7;
@@ -121,8 +127,11 @@ TEST(TransferFrames, AReadIsNotRetriedAndKeepsTheFramesBefore) {
   }
 }
 
+// A write the card refused or could not store is not written.
 TEST(TransferFrames, AWriteIsTriedFourTimes) {
-  for (ReplyFault fault : kReplyFaults) {
+  std::vector<ReplyFault> faults(std::begin(kReplyFaults), std::end(kReplyFaults));
+  faults.insert(faults.end(), {ReplyFault::refused, ReplyFault::bad_sector});
+  for (ReplyFault fault : faults) {
     for (int bad_replies : {3, 4}) {
       EmulatorSetup setup;
       setup.reply_fault = fault;
@@ -137,6 +146,57 @@ TEST(TransferFrames, AWriteIsTriedFourTimes) {
                                                    : std::vector<int>({0x0122}));
     }
   }
+}
+
+// A reply that comes after its timeout waits in the adaptor; it must not
+// answer a later command, in the same job or the next.
+TEST(TransferJobs, ALateReplyAnswersNoOtherCommand) {
+  const CardImage on_card = stamped_card(5);
+  EmulatorSetup setup;
+  setup.reply_fault = ReplyFault::late;
+  setup.fault_frame = 7;
+  setup.fault_times = 1;
+  plug_in(on_card, setup);
+  CardImage card = stamped_card(6);
+  EXPECT_EQ(text_of(read_card(card, false, {})), "Read Error.");
+  ASSERT_FALSE(read_card(card, false, {}));
+  EXPECT_EQ(card.bytes, on_card.bytes);
+
+  // A write whose first attempt is answered late goes on in step.
+  setup.fault_frame = 300;
+  plug_in(on_card, setup);
+  CardImage snapshot = on_card;
+  const CardImage changed = stamped_card(7);
+  ASSERT_FALSE(write_card(changed, snapshot, false, {}));
+  EXPECT_EQ(emulated_card().bytes, changed.bytes);
+  EXPECT_EQ(emulator_counts().writes, 1024 + 1);
+}
+
+TEST(TransferJobs, AnUnpluggedAdaptorIsOpenedAgainByTheNextJob) {
+  const CardImage on_card = stamped_card(5);
+  EmulatorSetup setup;
+  setup.gone_at_command = 501;  // the read of frame 500
+  setup.gone_for_opens = 1;     // still away at the next job
+  plug_in(on_card, setup);
+  CardImage card = stamped_card(6);
+  EXPECT_EQ(text_of(read_card(card, false, {})), "Read Error.");
+  EXPECT_EQ(text_of(read_card(card, false, {})), "PS3 Memory Card Adaptator USB Device not found.");
+  EXPECT_EQ(card.bytes, stamped_card(6).bytes);
+  ASSERT_FALSE(read_card(card, false, {}));
+  EXPECT_EQ(card.bytes, on_card.bytes);
+  EXPECT_EQ(emulator_counts().opens, 2);
+
+  // Unplugged in the middle of a write: the snapshot holds what got there.
+  setup.gone_at_command = 2 * 40 + 1;  // the write of frame 40
+  setup.gone_for_opens = 0;
+  plug_in(on_card, setup);
+  CardImage snapshot = on_card;
+  const CardImage changed = stamped_card(7);
+  EXPECT_EQ(text_of(write_card(changed, snapshot, true, {})), "Write Error");
+  EXPECT_EQ(snapshot.bytes, emulated_card().bytes);
+  ASSERT_FALSE(write_card(changed, snapshot, true, {}));
+  EXPECT_EQ(emulated_card().bytes, changed.bytes);
+  EXPECT_EQ(frames_written(), frames_from(0, 1023));
 }
 
 }  // namespace

@@ -145,14 +145,18 @@ TEST(WriteCard, DifferenceWriteSendsOnlyTheChangedFrames) {
 TEST(WriteCard, AFailedWriteKeepsTheSnapshotEqualToTheRealCard) {
   const CardImage old_contents = stamped_card(1);
   const CardImage card = stamped_card(2);  // differs from old_contents in every frame
+  // The card taken out, a bad line, and the card itself refusing the frame.
+  const ReplyFault faults[] = {ReplyFault::none, ReplyFault::wrong_mark, ReplyFault::refused,
+                               ReplyFault::bad_sector};
   for (int k : kFailingFrames) {
-    for (bool card_removed : {false, true}) {
+    for (ReplyFault fault : faults) {
+      const bool card_removed = fault == ReplyFault::none;
       EmulatorSetup setup;
       if (card_removed) {
         setup.detect_fault = DetectFault::no_card;
         setup.detect_fault_from = k;
       } else {
-        setup.reply_fault = ReplyFault::wrong_mark;
+        setup.reply_fault = fault;
         setup.fault_frame = k;
       }
       plug_in(old_contents, setup);

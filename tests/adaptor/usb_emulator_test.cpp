@@ -60,12 +60,18 @@ TEST(UsbEmulator, AnswersWellFormedCommandsAsTheAdaptorDoes) {
   ASSERT_EQ(read.bytes.size(), 144u);
   EXPECT_EQ(read.bytes[0], 0x55);
   EXPECT_EQ(read.bytes[1], 0x5A);
+  EXPECT_EQ(Bytes(read.bytes.begin() + 12, read.bytes.begin() + 14), Bytes({0x03, 0xE8}));
   EXPECT_EQ(Bytes(read.bytes.begin() + 14, read.bytes.begin() + 142),
             Bytes(frame(card, 1000), frame(card, 1000) + 128));
+  uint8_t check = 0x03 ^ 0xE8;
+  for (int i = 0; i < 128; ++i) check ^= frame(card, 1000)[i];
+  EXPECT_EQ(read.bytes[142], check);
+  EXPECT_EQ(read.bytes[143], 0x47);
   const Reply write = exchange(device, write_command(1000, 0x3C));
   ASSERT_EQ(write.bytes.size(), 142u);
   EXPECT_EQ(write.bytes[0], 0x55);
   EXPECT_EQ(write.bytes[1], 0x5A);
+  EXPECT_EQ(write.bytes[141], 0x47);
   EXPECT_EQ(Bytes(frame(emulated_card(), 1000), frame(emulated_card(), 1000) + 128), Bytes(128, 0x3C));
   const EmulatorCounts counts = emulator_counts();
   EXPECT_EQ(counts.detects + counts.reads + counts.writes, 3);
@@ -145,12 +151,17 @@ TEST(UsbEmulator, ATestCanGiveEveryReplyItself) {
   libusb_device_handle* device = libusb_open_device_with_vid_pid(nullptr, 0x054C, 0x02EA);
   ASSERT_EQ(libusb_claim_interface(device, 0), 0);
 
-  Bytes made_up(144, 0x33);
+  Bytes made_up(144, 0x33);  // frame 3 with other data, well confirmed
   made_up[0] = 0x55;
   made_up[1] = 0x5A;
+  made_up[12] = 0x00;
+  made_up[13] = 0x03;
+  made_up[142] = 0x03;  // 00 ^ 03, and the 128 equal bytes cancel out
+  made_up[143] = 0x47;
   Bytes good_write(142, 0);
   good_write[0] = 0x55;
   good_write[1] = 0x5A;
+  good_write[141] = 0x47;  // the card's good end
   replacements = {std::nullopt,              // the detect: the emulator's own answer
                   Bytes{0x55, 0x01, 0x07},   // a detect answered one byte long
                   made_up,                   // a read answered with other data
@@ -195,7 +206,10 @@ TEST(UsbEmulator, RepliesGivenByTheTestReachTheLink) {
   const CardImage card = stamped_card(4);
   EmulatorSetup setup;
   setup.replace_reply = [](const Bytes& command, std::optional<Bytes>& reply) {
-    if (command.size() == 144 && command[9] == 2) (*reply)[14] ^= 0xFF;  // frame 2 arrives changed
+    if (command.size() == 144 && command[9] == 2) {  // frame 2 arrives changed, CHK and all
+      (*reply)[14] ^= 0xFF;
+      (*reply)[142] ^= 0xFF;
+    }
     if (command.size() == 142 && command[9] == 7) reply->push_back(0);   // frame 7 never takes
   };
   plug_in(card, setup);
@@ -233,7 +247,15 @@ TEST(UsbEmulator, ReadsTheFaultList) {
   EXPECT_EQ(setup.reply_fault, ReplyFault::silent);
   EXPECT_TRUE(setup.fault_on_writes_only);
   EXPECT_EQ(setup.fault_times, 2);
-  for (const char* bad : {"write-no-card", "write-short", "nocard", "short", "short@1024", "short@-1", "no-device@2", "no-card*2",
+  setup = {};
+  ASSERT_TRUE(parse_faults("ps2-card@2, refused@5*2, gone@40*1, real-timeouts", setup));
+  EXPECT_EQ(setup.detect_fault, DetectFault::ps2_card);
+  EXPECT_EQ(setup.reply_fault, ReplyFault::refused);
+  EXPECT_EQ(setup.fault_times, 2);
+  EXPECT_EQ(setup.gone_at_command, 40);
+  EXPECT_EQ(setup.gone_for_opens, 1);
+  EXPECT_TRUE(setup.real_timeouts);
+  for (const char* bad : {"write-refused@5", "gone", "late", "real-timeouts@1", "write-no-card", "write-short", "nocard", "short", "short@1024", "short@-1", "no-device@2", "no-card*2",
                           "silent@5*", "long@x", "bad-start@1,,oops"}) {
     EmulatorSetup ignored;
     EXPECT_FALSE(parse_faults(bad, ignored)) << bad;
@@ -272,7 +294,7 @@ TEST_F(EmulatorEnvironment, SetsUpFromTheVariablesAndReportsItsState) {
   EXPECT_EQ(read_file(state_path), card_bytes(card));
   const Bytes counts = read_file(state_path + ".counts");
   EXPECT_EQ(std::string(counts.begin(), counts.end()),
-            "detects 2\nreads 2\nwrites 2\nbad 0\nwritten 70\nend\n");
+            "detects 2\nreads 2\nwrites 2\nbad 0\ndrains 1\nopens 1\nwritten 70\nend\n");
 
   // Without a card image it holds a freshly formatted card.
   unsetenv("QUILLCREST_EMULATED_CARD");
