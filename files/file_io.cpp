@@ -3,6 +3,12 @@
 #include <cstdio>
 #include <new>
 
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace {
 
 const char* const kCannotOpen = "Cannot open file !";
@@ -25,6 +31,17 @@ bool seek_end_and_tell(FILE* file, uint64_t& length) {
   return true;
 }
 
+// The bytes leave the C library's buffer with fflush, and the system's
+// cache only with this: without it a power cut after the rename could leave
+// a renamed file whose blocks were never written.
+bool flush_to_disk(FILE* file) {
+#if defined(_WIN32)
+  return _commit(_fileno(file)) == 0;
+#else
+  return fsync(fileno(file)) == 0;
+#endif
+}
+
 }  // namespace
 
 Failure read_file_prefix(const std::string& path, size_t limit, FilePrefix& out) {
@@ -44,7 +61,8 @@ Failure read_file_prefix(const std::string& path, size_t limit, FilePrefix& out)
   }
   // A file that shrank since its length was taken keeps only what arrived.
   out.bytes.resize(wanted ? std::fread(out.bytes.data(), 1, wanted, file) : 0);
-  out.length = out.bytes.size() < wanted ? out.bytes.size() : length;
+  out.length = length;
+  out.whole = out.bytes.size() == wanted;
   std::fclose(file);
   return std::nullopt;
 }
@@ -54,7 +72,7 @@ Failure write_file_replacing(const std::string& path, const uint8_t* bytes, size
   FILE* file = std::fopen(temporary.c_str(), "wb");
   if (!file) return fail(kCannotCreate, "File Error");
   const bool written = std::fwrite(bytes, 1, size, file) == size;
-  const bool flushed = std::fflush(file) == 0;
+  const bool flushed = std::fflush(file) == 0 && flush_to_disk(file);
   const bool closed = std::fclose(file) == 0;
   if (!written || !flushed || !closed || !replace_file(temporary, path)) {
     std::remove(temporary.c_str());

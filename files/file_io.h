@@ -11,17 +11,21 @@
 // The first bytes of a file and its true length. Files are untrusted and
 // may be huge; nothing past `limit` bytes is ever read.
 struct FilePrefix {
-  std::vector<uint8_t> bytes;  // min(length, limit) bytes
-  uint64_t length = 0;
+  std::vector<uint8_t> bytes;  // min(length, limit) bytes, unless the read came short
+  uint64_t length = 0;         // as measured before reading
+  // False when fewer bytes arrived than the length promised: a read error,
+  // or a file cut short while it was read.
+  bool whole = true;
 };
 
 // "Cannot open file !" when it cannot be opened, "Not enough memory !
 // (seriously ?)" when its bytes do not fit in memory.
 Failure read_file_prefix(const std::string& path, size_t limit, FilePrefix& out);
 
-// Writes into a temporary file beside `path` and puts it in place of `path`
-// only when every byte was written, so a failure leaves the old file whole:
-// "Cannot create file !" or "Cannot write file !".
+// Writes into a temporary file beside `path`, flushes it to the disk and
+// only then puts it in place of `path`, so a failure, or a power cut, leaves
+// the old file or the new one whole: "Cannot create file !" or "Cannot write
+// file !".
 Failure write_file_replacing(const std::string& path, const uint8_t* bytes, size_t size);
 
 // Moves `from` over `to`, replacing it in one step. Defined per platform.

@@ -12,7 +12,11 @@ const char* const kNoScHeader = "Wrong File Format !\n(no SC header)";
 }  // namespace
 
 Failure read_save_file(const std::string& path, FilePrefix& file) {
-  return read_file_prefix(path, kMaxSaveFileBytes, file);
+  Failure failure = read_file_prefix(path, kMaxSaveFileBytes, file);
+  // A save file cut short while it was read is judged by the bytes that
+  // arrived: the size checks that follow refuse it unless they still agree.
+  if (!failure && !file.whole) file.length = file.bytes.size();
+  return failure;
 }
 
 Failure check_long_enough(const FilePrefix& file) {

@@ -72,6 +72,20 @@ TEST(ReadCardFile, ShortOrMissingFilesLeaveTheCardUntouched) {
 
   EXPECT_FALSE(read_card_file(folder.path("almost.gme"), card, opened));
   EXPECT_EQ(card.bytes[0], 0x31);  // the GME header's first byte, "1"
+
+  // A GME file whose read stops short, by a read error or a file cut while
+  // it was read, is no image at all, whatever arrived of it.
+  card = before;
+  for (size_t arrived : {kGmeFileSize - 1, kCardSize + 10}) {
+    FilePrefix cut;
+    cut.bytes = gme_file(blank_card());
+    cut.bytes.resize(arrived);
+    cut.length = kGmeFileSize;
+    cut.whole = false;
+    const Failure failure = take_card_image(cut, card);
+    EXPECT_EQ(failure ? failure->text : "", "Wrong file size !");
+    EXPECT_EQ(card.bytes, before.bytes);
+  }
 }
 
 TEST(WriteCardFile, ReplacesTheTargetOnlyWhenEverythingWasWritten) {
