@@ -1,10 +1,9 @@
 // The program's single state, owned by the main window for the whole run.
-// The worker thread touches it only while the main window is disabled.
+// The worker thread touches the card, the snapshot and their flags, and only
+// while the main window is disabled.
 #pragma once
 
 #include <windows.h>
-
-#include <atomic>
 
 #include "card/analysis.h"
 #include "card/card_image.h"
@@ -21,13 +20,15 @@ struct AppState {
   bool allow_corrupted = false;
 
   int selected = -1;
-  // The timer reads these while a read job rebuilds the icons on its thread.
-  std::atomic<bool> animation_on{false};
-  std::atomic<int> tick{0};
+  bool animation_on = false;
+  int tick = 0;
 
+  // The view: only the window's thread touches it. A read job hands its
+  // analysis over when it ends.
   SlotTable slots;
   bool analysed = false;  // some analysis has been shown, so the view has content
   HBITMAP icons[kSlotCount][kMaxIconFrames] = {};
+  int shown_frame[kSlotCount] = {};  // the icon frame each slot shows now
   HBITMAP blank_icon = nullptr;
 
   HANDLE worker = nullptr;

@@ -42,6 +42,16 @@ void toggle_allow_corrupted(HWND window) {
   if (is_loaded(app.card)) show_failure(analyse_and_show());
 }
 
+// While a job runs the process must not end: a write stopped half-way
+// leaves the card's directory ahead of its data. The window is disabled
+// then, but the taskbar, the task manager or another program can still ask
+// it to close.
+void end_unless_busy(HWND window) {
+  if (job_running()) return;
+  KillTimer(window, kAnimationTimer);
+  EndDialog(window, 0);
+}
+
 // Commands are recognised by control id alone, whatever the notification.
 void run_command(HWND window, int id) {
   if (id >= IDC_FIRST_SLOT && id <= IDC_LAST_SLOT) {
@@ -62,7 +72,7 @@ void run_command(HWND window, int id) {
     case IDC_READ_ALL: app.fast_read = false; break;
     case IDC_FAST_READ: app.fast_read = true; break;
     case IDC_ALLOW_CORRUPTED: toggle_allow_corrupted(window); break;
-    case IDC_EXIT: EndDialog(window, 0); break;
+    case IDC_EXIT: end_unless_busy(window); break;
     default: break;  // Escape's IDCANCEL and Enter's IDOK do nothing
   }
 }
@@ -98,8 +108,11 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
       finish_job();
       return TRUE;
     case WM_CLOSE:
-      KillTimer(window, kAnimationTimer);
-      EndDialog(window, 0);
+      end_unless_busy(window);
+      return TRUE;
+    case WM_QUERYENDSESSION:
+      // The reason shown to the user was given when the job started.
+      SetWindowLongPtrA(window, DWLP_MSGRESULT, job_running() ? FALSE : TRUE);
       return TRUE;
     case WM_DESTROY:
       destroy_slot_icons();

@@ -1,6 +1,7 @@
 #include "ui/slot_view.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "card/slot_text.h"
@@ -23,6 +24,7 @@ RECT control_rect(int control) {
               corner.y + (rect.bottom - rect.top)};
 }
 
+// Two rectangles, the outer one a pixel outside the control on three sides.
 void frame_control(HDC dc, int control, COLORREF colour) {
   const RECT r = control_rect(control);
   const int w = r.right - r.left, h = r.bottom - r.top, x = r.left, y = r.top;
@@ -31,16 +33,18 @@ void frame_control(HDC dc, int control, COLORREF colour) {
   Rectangle(dc, x, y, x + w - 1, y + h);
 }
 
-// Frame 0 of the icon slot i shows: its own, or its owner's for a further block.
-HBITMAP first_frame_shown(int slot) {
-  const int source = icon_source(app.slots, slot);
-  return source < 0 ? nullptr : app.icons[source][0];
+// A control repaints whenever its text is set; most often it already
+// holds the text (empty, or the same count).
+void set_text_unless_shown(int control, const char* text) {
+  char shown[128] = {};
+  GetDlgItemTextA(app.window, control, shown, sizeof shown);
+  if (std::strcmp(shown, text) != 0) SetDlgItemTextA(app.window, control, text);
 }
 
 void set_texts(const char* text) {
-  SetDlgItemTextA(app.window, IDC_TITLE, text);
-  SetDlgItemTextA(app.window, IDC_SAVE_GROUP, text);
-  SetDlgItemTextA(app.window, IDC_INFO, text);
+  set_text_unless_shown(IDC_TITLE, text);
+  set_text_unless_shown(IDC_SAVE_GROUP, text);
+  set_text_unless_shown(IDC_INFO, text);
 }
 
 void show_save_texts(int slot) {
@@ -56,52 +60,74 @@ void show_save_texts(int slot) {
                   info_line(app.card, slot, app.slots.status[slot]).c_str());
 }
 
-void rebuild_icon_bitmaps() {
-  destroy_slot_icons();
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    const SlotIcons& icons = app.slots.icons[slot];
-    for (int k = 0; k < icons.count; ++k) app.icons[slot][k] = create_icon_bitmap(icons.frames[k]);
+// Draws icons and frames into the main window through one device context.
+class IconPainter {
+ public:
+  IconPainter() : window_dc_(GetDC(app.window)), memory_dc_(CreateCompatibleDC(window_dc_)) {
+    SelectObject(window_dc_, GetStockObject(DC_PEN));
+    SelectObject(window_dc_, GetStockObject(NULL_BRUSH));
+    SetROP2(window_dc_, R2_COPYPEN);
   }
+  ~IconPainter() {
+    DeleteDC(memory_dc_);
+    ReleaseDC(app.window, window_dc_);
+  }
+  IconPainter(const IconPainter&) = delete;
+  IconPainter& operator=(const IconPainter&) = delete;
+
+  void draw(HBITMAP image, int control) {
+    if (!image) return;
+    const RECT r = control_rect(control);
+    HGDIOBJ previous = SelectObject(memory_dc_, image);
+    BitBlt(window_dc_, r.left + 1, r.top + 1, kIconSide, kIconSide, memory_dc_, 0, 0, SRCCOPY);
+    SelectObject(memory_dc_, previous);
+  }
+
+  // Green around the blocks of the selected save, black elsewhere.
+  void draw_selection_frames() {
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+      const bool in_selection =
+          app.selected >= 0 && (slot == app.selected || app.slots.owner[slot] == app.selected);
+      frame_control(window_dc_, IDC_FIRST_SLOT + slot, in_selection ? kSelectedColour : kFrameColour);
+    }
+    frame_control(window_dc_, IDC_LARGE_ICON, kFrameColour);
+  }
+
+ private:
+  HDC window_dc_;
+  HDC memory_dc_;
+};
+
+// Slot i shows frame n of its icon, or of its owner's for a further block;
+// the frame is remembered so that a repaint shows it again.
+void draw_slot_frame(IconPainter& painter, int slot, int n) {
+  const int source = icon_source(app.slots, slot);
+  if (source < 0) return;
+  app.shown_frame[slot] = n;
+  painter.draw(app.icons[source][n], IDC_FIRST_SLOT + slot);
 }
 
 }  // namespace
 
 void draw_icon(HBITMAP image, int control) {
-  if (!image) return;
-  const RECT r = control_rect(control);
-  HDC window_dc = GetDC(app.window);
-  HDC memory_dc = CreateCompatibleDC(window_dc);
-  HGDIOBJ previous = SelectObject(memory_dc, image);
-  BitBlt(window_dc, r.left + 1, r.top + 1, kIconSide, kIconSide, memory_dc, 0, 0, SRCCOPY);
-  SelectObject(memory_dc, previous);
-  DeleteDC(memory_dc);
-  ReleaseDC(app.window, window_dc);
+  IconPainter painter;
+  painter.draw(image, control);
 }
 
 void draw_selection_frames() {
-  HDC dc = GetDC(app.window);
-  SelectObject(dc, GetStockObject(DC_PEN));
-  SelectObject(dc, GetStockObject(NULL_BRUSH));
-  SetROP2(dc, R2_COPYPEN);
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    const bool in_selection =
-        app.selected >= 0 && (slot == app.selected || app.slots.owner[slot] == app.selected);
-    frame_control(dc, IDC_FIRST_SLOT + slot, in_selection ? kSelectedColour : kFrameColour);
-  }
-  frame_control(dc, IDC_LARGE_ICON, kFrameColour);
-  ReleaseDC(app.window, dc);
+  IconPainter painter;
+  painter.draw_selection_frames();
 }
 
 void select_slot(int slot) {
   if (!is_loaded(app.card)) return;
   if (slot >= 0 && app.slots.status[slot] == kSlotFurtherBlock) slot = app.slots.owner[slot];
-  app.selected = slot < 0 ? -1 : slot;
-  draw_selection_frames();
   if (slot < 0) {
-    draw_icon(app.blank_icon, IDC_LARGE_ICON);
-    set_texts("");
+    clear_selection_view();
     return;
   }
+  app.selected = slot;
+  draw_selection_frames();
   draw_icon(app.icons[slot][0], IDC_LARGE_ICON);
   const int status = app.slots.status[slot];
   if (status == kSlotCorrupted)
@@ -112,48 +138,77 @@ void select_slot(int slot) {
     show_save_texts(slot);
 }
 
-// Every slot shows frame (tick mod n) of its icon's n frames; still icons
-// are drawn only when asked for.
-static void draw_slot_icons(bool still_icons_too) {
-  const int tick = app.tick;
+void animate_slots() {
+  IconPainter painter;
   for (int slot = 0; slot < kSlotCount; ++slot) {
     const int source = icon_source(app.slots, slot);
     if (source < 0) continue;
     const int frames = app.slots.icons[source].count;
-    if (frames < 2 && !still_icons_too) continue;
-    draw_icon(app.icons[source][tick % frames], IDC_FIRST_SLOT + slot);
+    if (frames >= 2) draw_slot_frame(painter, slot, app.tick % frames);
   }
 }
 
-void animate_slots() { draw_slot_icons(false); }
+AnalysedView::~AnalysedView() {
+  for (auto& slot : icons)
+    for (HBITMAP& frame : slot) destroy_bitmap(frame);
+}
 
-Failure analyse_and_show() {
-  if (is_loaded(app.card)) select_slot(-1);
-  Failure failure = analyse_card(app.card, app.slots, app.allow_corrupted);
-  if (failure) return failure;
-  rebuild_icon_bitmaps();
-  for (int slot = 0; slot < kSlotCount; ++slot)
-    draw_icon(first_frame_shown(slot), IDC_FIRST_SLOT + slot);
+Failure analyse_for_view(CardImage& card, bool allow_corrupted, AnalysedView& view) {
+  if (Failure failure = analyse_card(card, view.slots, allow_corrupted)) return failure;
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    const SlotIcons& icons = view.slots.icons[slot];
+    for (int k = 0; k < icons.count; ++k) view.icons[slot][k] = create_icon_bitmap(icons.frames[k]);
+  }
+  return std::nullopt;
+}
+
+void clear_selection_view() {
+  app.selected = -1;
+  draw_selection_frames();
+  draw_icon(app.blank_icon, IDC_LARGE_ICON);
+  set_texts("");
+}
+
+void show_analysed_view(AnalysedView& view, bool clear_selection) {
+  destroy_slot_icons();
+  app.slots = view.slots;
+  std::memcpy(app.icons, view.icons, sizeof app.icons);
+  std::memset(view.icons, 0, sizeof view.icons);  // the window owns them now
+  if (clear_selection) {
+    app.selected = -1;
+    set_texts("");
+  }
+  {
+    IconPainter painter;
+    for (int slot = 0; slot < kSlotCount; ++slot) draw_slot_frame(painter, slot, 0);
+    if (clear_selection) painter.draw(app.blank_icon, IDC_LARGE_ICON);
+    painter.draw_selection_frames();
+  }
   app.analysed = true;
   app.tick = 0;
   app.animation_on = true;
-  draw_selection_frames();
   char counter[16];
   std::snprintf(counter, sizeof counter, "%d/15", app.slots.used);
-  SetDlgItemTextA(app.window, IDC_COUNTER, counter);
+  set_text_unless_shown(IDC_COUNTER, counter);
+}
+
+Failure analyse_and_show() {
+  const bool had_card = is_loaded(app.card);
+  auto view = std::make_unique<AnalysedView>();  // on the heap: it holds every decoded icon
+  if (Failure failure = analyse_for_view(app.card, app.allow_corrupted, *view)) {
+    if (had_card) clear_selection_view();
+    return failure;
+  }
+  show_analysed_view(*view, had_card);
   return std::nullopt;
 }
 
 void redraw_slot_view() {
-  // Before the first analysis there is nothing to draw; while a job runs,
-  // the read job may be rebuilding the icons.
-  if (!app.analysed || app.worker) return;
-  draw_slot_icons(true);
-  draw_selection_frames();
-  if (app.selected >= 0)
-    draw_icon(app.icons[app.selected][0], IDC_LARGE_ICON);
-  else
-    draw_icon(app.blank_icon, IDC_LARGE_ICON);
+  if (!app.analysed) return;  // nothing drawn yet
+  IconPainter painter;
+  for (int slot = 0; slot < kSlotCount; ++slot) draw_slot_frame(painter, slot, app.shown_frame[slot]);
+  painter.draw_selection_frames();
+  painter.draw(app.selected >= 0 ? app.icons[app.selected][0] : app.blank_icon, IDC_LARGE_ICON);
 }
 
 void destroy_slot_icons() {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <memory>
 #include <utility>
 
 #include "adaptor/transfer_jobs.h"
@@ -36,42 +37,81 @@ void show_progress(int position) {
 // user at the card while a job still runs. So the job asks nothing and shows
 // nothing: the question comes before it starts, and its failure is shown by
 // the window once the job has ended.
-Failure job_failure;
-bool write_differences_only = false;
+//
+// The job's orders are set before its thread starts and its outcome is
+// read by the window only after WM_APP: neither is shared while both run.
+struct JobOrders {
+  bool reading = false;
+  bool fast = false;
+  bool allow_corrupted = false;
+  bool differences_only = false;
+};
+struct JobOutcome {
+  Failure failure;
+  bool card_read = false;  // every transfer of a read succeeded
+  bool read_a_card = false;  // and the image begins with "MC"
+  std::unique_ptr<AnalysedView> view;  // its analysis, when it succeeded
+};
+JobOrders orders;
+JobOutcome outcome;
 
 void end_job(Failure failure) {
-  job_failure = std::move(failure);
+  outcome.failure = std::move(failure);
   PostMessageA(app.window, WM_APP, 0, 0);
 }
 
+// The job reads and analyses; the window's thread shows the result when
+// the job has ended, so the job waits for no drawing.
 DWORD WINAPI read_job(LPVOID) {
-  const bool fast = app.fast_read;
-  Failure failure = read_card(app.card, fast, show_progress);
+  Failure failure = read_card(app.card, orders.fast, show_progress);
   if (!failure) {
-    app.partial_read = fast;
-    failure = analyse_and_show();
-    if (!failure) {
-      app.snapshot = app.card;
-      app.snapshot_valid = true;
-    }
+    outcome.card_read = true;
+    outcome.read_a_card = is_loaded(app.card);
+    auto view = std::make_unique<AnalysedView>();
+    failure = analyse_for_view(app.card, orders.allow_corrupted, *view);
+    if (!failure) outcome.view = std::move(view);
   }
   end_job(std::move(failure));
   return 0;
 }
 
 DWORD WINAPI write_job(LPVOID) {
-  end_job(write_card(app.card, app.snapshot, write_differences_only, show_progress));
+  end_job(write_card(app.card, app.snapshot, orders.differences_only, show_progress));
   return 0;
 }
+
+// Told to whoever would end the session while a job runs (WM_QUERYENDSESSION
+// is refused then): stopping a write half-way leaves the card's directory and
+// its data disagreeing.
+const wchar_t kReadingReason[] = L"The memory card is being read. Please wait until it has finished.";
+const wchar_t kWritingReason[] =
+    L"The memory card is being written. Stopping now could corrupt its saves.";
 
 // False when the thread could not be started; the window is usable again.
 bool start_job(LPTHREAD_START_ROUTINE job) {
   EnableWindow(app.window, FALSE);
+  outcome = JobOutcome{};
   app.worker = CreateThread(nullptr, 0, job, nullptr, 0, nullptr);
-  if (app.worker) return true;
+  if (app.worker) {
+    ShutdownBlockReasonCreate(app.window, orders.reading ? kReadingReason : kWritingReason);
+    return true;
+  }
   EnableWindow(app.window, TRUE);
   show_error("Cannot start the transfer: the system refused a new thread.");
   return false;
+}
+
+// What a read brought: a partial or whole card, and its view.
+void take_read_card() {
+  if (!outcome.card_read) return;
+  app.partial_read = orders.fast;
+  if (!outcome.view) {
+    if (outcome.read_a_card) clear_selection_view();
+    return;
+  }
+  show_analysed_view(*outcome.view, outcome.read_a_card);
+  app.snapshot = app.card;
+  app.snapshot_valid = true;
 }
 
 }  // namespace
@@ -81,13 +121,20 @@ void update_progress_bar() {
   SendDlgItemMessageA(app.window, IDC_PROGRESS, PBM_SETPOS, latest_progress, 0);
 }
 
+bool job_running() { return app.worker != nullptr; }
+
 void finish_job() {
   update_progress_bar();
+  if (orders.reading) take_read_card();
   if (app.worker) CloseHandle(app.worker);
   app.worker = nullptr;
+  ShutdownBlockReasonDestroy(app.window);
   EnableWindow(app.window, TRUE);
-  Failure failure = std::move(job_failure);
-  job_failure.reset();
+  // Repaints were let through during a write; draw everything once more
+  // all the same, as after a read.
+  if (!orders.reading) redraw_slot_view();
+  const Failure failure = std::move(outcome.failure);
+  outcome = JobOutcome{};
   show_failure(failure);
 }
 
@@ -102,6 +149,7 @@ void connect_adaptor(HWND window) {
 void read_card_command() {
   const bool animating = app.animation_on;
   if (!confirm_loss()) return;
+  orders = JobOrders{true, app.fast_read, app.allow_corrupted, false};
   if (!start_job(read_job)) app.animation_on = animating;
 }
 
@@ -111,9 +159,10 @@ void write_card_command() {
     show_warning("No change made in the Memory Card since the last read.");
     return;
   }
-  write_differences_only =
+  const bool differences_only =
       app.snapshot_valid &&
       ask_yes_no("Do you want to write only the differences from the last read ?\n"
                  "(Click 'No' to write the entire Memory Card.)");
+  orders = JobOrders{false, false, false, differences_only};
   start_job(write_job);
 }

@@ -253,9 +253,9 @@ TEST_F(Adaptor, AfterAFastReadNothingIsWrittenOutUntilCompleteDataReplacesIt) {
 }
 
 TEST_F(Adaptor, AfterAFailedWriteTheNextDifferenceWriteSendsWhatTheCardStillLacks) {
-  // Frame 448 starts block 7, where the import below lands; its first four
-  // writes fail, so the first write job stops there.
-  auto program = start(sample_card(), "write-short@448*4");
+  // Frame 448 starts block 7, where the import below lands; the card
+  // refuses its first four writes, so the first write job stops there.
+  auto program = start(sample_card(), "refused@448*4");
   read(*program);
   SaveSpec save;
   save.seed = 0x90;
@@ -284,6 +284,42 @@ TEST_F(Adaptor, AfterAFailedWriteTheNextDifferenceWriteSendsWhatTheCardStillLack
                              << "; the card got frames " << written;
   program->click(IDC_WRITE_CARD);
   program->expect_box("Warning", "No change made in the Memory Card since the last read.");
+}
+
+// While a job runs, nothing ends the program, and the window repaints whole.
+TEST_F(Adaptor, AWriteCannotBeCutShortAndTheWindowRepaintsThroughIt) {
+  auto program = start(blank_card(), "", 2);  // about four seconds for a full write
+  TempFolder files;
+  write_file(files.path("sample.mcr"), card_bytes(sample_card()));
+  open_card(*program, files.path("sample.mcr"));
+  ASSERT_TRUE(wait_until([&] { return program->text(IDC_COUNTER) == "6/15"; }));
+  program->click_static(IDC_FIRST_SLOT + 1);
+  ASSERT_TRUE(shows(*program, slot_frame, 2, kFrameGreen));
+  program->click(IDC_WRITE_CARD);  // an opened file: the whole card, unasked
+  ASSERT_TRUE(wait_until([&] { return counts().writes > 50; }));
+
+  DWORD_PTR answer = TRUE;
+  ASSERT_TRUE(SendMessageTimeoutA(program->window(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000, &answer));
+  EXPECT_FALSE(answer) << "the session may end in the middle of a write";
+  PostMessageA(program->window(), WM_CLOSE, 0, 0);
+  PostMessageA(program->window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  ASSERT_TRUE(cover_and_uncover(*program));
+  EXPECT_TRUE(shows(*program, slot_colour, 0, kRed));
+  EXPECT_TRUE(shows(*program, slot_frame, 2, kFrameGreen));
+  EXPECT_FALSE(program->window_enabled());
+
+  ASSERT_TRUE(wait_until([&] { return program->window_enabled(); }, 20000));
+  EXPECT_TRUE(program->running());
+  EXPECT_EQ(counts().writes, 1024);
+  EXPECT_EQ(real_card(), card_bytes(sample_card()));
+  EXPECT_TRUE(shows(*program, slot_colour, 0, kRed));
+  EXPECT_TRUE(shows(*program, slot_frame, 1, kFrameGreen));
+
+  // Idle again: the session may end, and the close box ends the program.
+  ASSERT_TRUE(SendMessageTimeoutA(program->window(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000, &answer));
+  EXPECT_TRUE(answer);
+  PostMessageA(program->window(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(program->wait_exit(), std::optional<DWORD>(0));
 }
 
 }  // namespace

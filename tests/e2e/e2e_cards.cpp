@@ -60,3 +60,22 @@ Rgb slot_frame(const Program& program, int slot) {
     return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "slot " << slot << " shows " << seen << ", not " << colour;
 }
+
+bool cover_and_uncover(const Program& program) {
+  RECT rect;
+  GetWindowRect(program.window(), &rect);
+  HWND cover = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE | SS_WHITERECT,
+                               rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                               nullptr, nullptr, nullptr, nullptr);
+  if (!cover) return false;
+  UpdateWindow(cover);
+  const bool covered = wait_until([&] { return slot_colour(program, 0) != kRed; });
+  RedrawWindow(program.window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  DestroyWindow(cover);
+  // A repaint comes once the program's queue is empty, soon after it
+  // answers a sent message.
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(program.window(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+  Sleep(200);
+  return covered;
+}

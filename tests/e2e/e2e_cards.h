@@ -42,3 +42,10 @@ Rgb slot_frame(const Program& program, int slot);
 // the last colour seen when it never does.
 ::testing::AssertionResult shows(const Program& program, Rgb (*probe)(const Program&, int), int slot,
                                  Rgb colour);
+
+// Covers the main window for a moment with a white window, as another
+// program's window would, and has the program repaint all of it (Wine keeps
+// the pixels of a covered window, where Windows without a compositor asks
+// for a repaint). Slot 0 must show a red icon before; false if the cover
+// never showed. Returns once the repaint has been handled.
+bool cover_and_uncover(const Program& program);

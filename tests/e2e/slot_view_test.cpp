@@ -80,15 +80,7 @@ TEST_F(SlotView, IconsAnimateByTheirFrameCountAndStillIconsStayStill) {
 TEST_F(SlotView, CoveredWindowComesBackWhole) {
   program.click_static(IDC_FIRST_SLOT + 1);
   ASSERT_TRUE(wait_until([&] { return slot_frame(program, 1) == kFrameGreen; }));
-  RECT rect;
-  GetWindowRect(program.window(), &rect);
-  HWND cover = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE | SS_WHITERECT,
-                               rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
-                               nullptr, nullptr, nullptr, nullptr);
-  ASSERT_TRUE(cover);
-  UpdateWindow(cover);
-  EXPECT_TRUE(wait_until([&] { return slot_colour(program, 0) != kRed; }));
-  DestroyWindow(cover);
+  ASSERT_TRUE(cover_and_uncover(program));
   EXPECT_TRUE(shows(program, slot_colour, 0, kRed));
   EXPECT_TRUE(shows(program, slot_frame, 1, kFrameGreen));
   EXPECT_TRUE(shows(program, slot_frame, 2, kFrameGreen));
@@ -96,6 +88,23 @@ TEST_F(SlotView, CoveredWindowComesBackWhole) {
   EXPECT_EQ(program.pixel(IDC_LARGE_ICON, 17, 17), kRed);
   EXPECT_EQ(program.pixel(IDC_FIRST_SLOT + 14, 4, 4), kBlack);
   EXPECT_EQ(program.pixel(IDC_FIRST_SLOT + 14, 1, 1), kWhite);
+}
+
+// Once "Open MC/GME" has stopped the animation, a repaint shows each icon
+// as it stood, whatever the ticks that went by since.
+TEST_F(SlotView, StoppedIconsKeepTheirFrameAcrossRepaints) {
+  program.click(IDC_OPEN_CARD);
+  program.expect_box("Warning", "The current loaded Memory Card Data will be lost, continue ?", IDYES);
+  program.cancel_file_dialog();
+  Sleep(600);  // a tick may have been on its way
+  const Rgb stopped = slot_colour(program, 3);
+  for (int repaint = 0; repaint < 3; ++repaint) {  // over three ticks, one per icon frame
+    ASSERT_TRUE(cover_and_uncover(program));
+    EXPECT_TRUE(shows(program, slot_colour, 0, kRed));
+    Sleep(300);
+    EXPECT_EQ(slot_colour(program, 3), stopped) << "after repaint " << repaint;
+    Sleep(300);
+  }
 }
 
 TEST_F(SlotView, ScreenshotOfAnOpenCard) {
