@@ -14,6 +14,7 @@ namespace {
 // buffers hold their constant bytes from the start and get the frame patched in.
 struct AdaptorLink {
   libusb_device_handle* device = nullptr;
+  bool access_refused = false;  // by the last open_adaptor
   uint8_t reply[kReplyBufferSize] = {};
   uint8_t detect_command[kDetectLength] = {kCommandStart, kDetectCommand};
   uint8_t read_command[kReadLength] = {};
@@ -127,12 +128,34 @@ bool write_frame(int frame_number, const uint8_t* data) {
   return false;
 }
 
+// The first adaptor that opens, as libusb_open_device_with_vid_pid finds
+// it, but remembering when one was there and the system refused it.
+libusb_device_handle* open_first_adaptor() {
+  libusb_device** devices = nullptr;
+  const ssize_t count = libusb_get_device_list(nullptr, &devices);
+  libusb_device_handle* opened = nullptr;
+  for (ssize_t i = 0; i < count && !opened; ++i) {
+    libusb_device_descriptor descriptor;
+    if (libusb_get_device_descriptor(devices[i], &descriptor) != 0 ||
+        descriptor.idVendor != kAdaptorVendor || descriptor.idProduct != kAdaptorProduct)
+      continue;
+    const int result = libusb_open(devices[i], &opened);
+    if (result == LIBUSB_ERROR_ACCESS) link.access_refused = true;
+    if (result != 0) opened = nullptr;
+  }
+  if (count >= 0) libusb_free_device_list(devices, 1);
+  return opened;
+}
+
 }  // namespace
+
+bool adaptor_access_refused() { return link.access_refused; }
 
 Failure open_adaptor() {
   close_device();
+  link.access_refused = false;
   if (libusb_init(nullptr) != 0) return fail("Error initialising libusb.");
-  link.device = libusb_open_device_with_vid_pid(nullptr, kAdaptorVendor, kAdaptorProduct);
+  link.device = open_first_adaptor();
   if (!link.device) return fail("PS3 Memory Card Adaptator USB Device not found.");
   if (libusb_claim_interface(link.device, kAdaptorInterface) != 0) {
     close_device();  // another program holds it: the next job tries again

@@ -20,6 +20,10 @@ constexpr int kProgressEnd = 1024;
 // unplugged. Texts: "Error initialising libusb.", "PS3 Memory Card Adaptator
 // USB Device not found.", "Cannot claim USB interface.".
 Failure open_adaptor();
+// After "... not found.": whether an adaptor was plugged in but the system
+// would not let this user open it (on Linux, the permissions of its device
+// node; see the udev rule beside the command-line program).
+bool adaptor_access_refused();
 
 // Readies the link for a job, before its first transfer: opens the adaptor
 // again when it was unplugged since (with open_adaptor's texts), and takes

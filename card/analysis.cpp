@@ -82,3 +82,7 @@ int icon_source(const SlotTable& table, int slot) {
   if (table.status[slot] != kSlotFurtherBlock) return slot;
   return table.owner[slot];
 }
+
+int selected_save(const SlotTable& table, int slot) {
+  return table.status[slot] == kSlotFurtherBlock ? table.owner[slot] : slot;
+}

@@ -36,3 +36,7 @@ int classify_slot(const CardImage& card, int slot, SlotTable& table, bool allow_
 // The slot whose icon slot i shows: itself, or for a further block its
 // owner; -1 when there is none.
 int icon_source(const SlotTable& table, int slot);
+
+// The save a click on slot i selects: slot i itself, or for a further block
+// the first block of its save; -1 when a further block has no first block.
+int selected_save(const SlotTable& table, int slot);

@@ -121,7 +121,7 @@ void draw_selection_frames() {
 
 void select_slot(int slot) {
   if (!is_loaded(app.card)) return;
-  if (slot >= 0 && app.slots.status[slot] == kSlotFurtherBlock) slot = app.slots.owner[slot];
+  if (slot >= 0) slot = selected_save(app.slots, slot);
   if (slot < 0) {
     clear_selection_view();
     return;

@@ -70,6 +70,7 @@ bool parse_fault(std::string token, EmulatorSetup& setup) {
   bool* flag = token == "init-fails"      ? &setup.init_fails
                : token == "no-device"     ? &setup.no_device
                : token == "claim-fails"   ? &setup.claim_fails
+               : token == "no-access"     ? &setup.no_access
                : token == "real-timeouts" ? &setup.real_timeouts
                                           : nullptr;
   if (flag) {

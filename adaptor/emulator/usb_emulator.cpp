@@ -3,370 +3,96 @@
 #include <libusb.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <deque>
-#include <memory>
-#include <thread>
 
-#include "adaptor/emulator/emulator_state.h"
+#include "adaptor/emulator/emulated_device.h"
 #include "adaptor/protocol.h"
 
-// The one emulated adaptor. libusb declares the type and leaves it opaque.
+// The one emulated adaptor, as libusb's opaque types.
+struct libusb_device {
+  int unused;
+};
 struct libusb_device_handle {
   int unused;
 };
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using Reply = std::vector<uint8_t>;
-
-// What the PS1 card clocks out during a frame command, at the positions of
-// the command bytes it answers: its flag byte, the two id bytes, then
-// acknowledgements around the data and its end status.
-constexpr uint8_t kCardIdle = 0xFF;
-constexpr uint8_t kCardFlag = 0x08;
-constexpr uint8_t kCardId0 = 0x5A;
-constexpr uint8_t kCardId1 = 0x5D;
-constexpr uint8_t kCardAck0 = 0x5C;
-constexpr uint8_t kCardAck1 = 0x5D;
-constexpr uint8_t kNotTheByte = 0xFF;  // for the faults that spoil a byte
-
-struct Emulator {
-  CardImage card;
-  EmulatorSetup setup;
-  EmulatorCounts counts;
-  std::vector<int> read;
-  std::vector<int> written;
-  std::vector<uint8_t> command;
-  int bad_replies_given = 0;
-  bool fault_applied = false;  // to the command just received
-  bool gone_happened = false;
-  bool set_up = false;  // by a test, or from the environment once
-  bool initialised = false;
-  bool opened = false;
-  bool claimed = false;
-  bool unplugged = false;
-  int opens_until_back = 0;
-  std::optional<Reply> reply;  // the answer being made to the command just received
-  std::deque<Reply> waiting;   // replies on the reply endpoint, oldest first
-  std::optional<Reply> late;   // arrives once the next receive has timed out
-  std::string state_path;
-};
-
-Emulator emulator;
+libusb_device adaptor_device;
 libusb_device_handle adaptor_handle;
-
-std::vector<uint8_t>& start_reply(int length) {
-  emulator.reply.emplace(size_t(length), 0);
-  (*emulator.reply)[0] = kReplyStart;
-  return *emulator.reply;
-}
-
-void answer_detect() {
-  const int number = emulator.counts.detects++;
-  const DetectFault fault =
-      number >= emulator.setup.detect_fault_from ? emulator.setup.detect_fault : DetectFault::none;
-  std::vector<uint8_t>& reply = start_reply(kDetectReplyLength);
-  reply[1] = fault == DetectFault::no_card    ? kNoCardInSlot
-             : fault == DetectFault::ps2_card ? kPs2CardInSlot
-                                              : kCardPresent;
-  if (fault == DetectFault::short_reply) reply.pop_back();
-  if (fault == DetectFault::long_reply) reply.push_back(0);
-  if (fault == DetectFault::silent) emulator.reply.reset();
-}
-
-bool fault_spares(ReplyFault fault, bool is_write) {
-  switch (fault) {
-    case ReplyFault::refused:
-    case ReplyFault::bad_sector: return !is_write;
-    case ReplyFault::bad_checksum:
-    case ReplyFault::bad_echo:
-    case ReplyFault::bad_end: return is_write;
-    default: return !is_write && emulator.setup.fault_on_writes_only;
-  }
-}
-
-// Spoils the good reply just made when the fault applies to this frame and
-// command; a late reply is held back instead.
-void spoil_reply(int frame_number, bool is_write) {
-  const EmulatorSetup& setup = emulator.setup;
-  if (setup.reply_fault == ReplyFault::none || frame_number != setup.fault_frame) return;
-  if (fault_spares(setup.reply_fault, is_write)) return;
-  if (setup.fault_times >= 0 && emulator.bad_replies_given >= setup.fault_times) return;
-  ++emulator.bad_replies_given;
-  emulator.fault_applied = true;
-  std::vector<uint8_t>& reply = *emulator.reply;
-  switch (setup.reply_fault) {
-    case ReplyFault::short_reply: reply.pop_back(); break;
-    case ReplyFault::long_reply: reply.push_back(0); break;
-    case ReplyFault::wrong_start: reply[0] = kNotTheByte; break;
-    case ReplyFault::wrong_mark: reply[1] = kNotTheByte; break;
-    case ReplyFault::silent: emulator.reply.reset(); break;
-    case ReplyFault::late: break;  // held back by answer_command
-    case ReplyFault::refused: reply[kWriteEndAt] = kCardEndBadChecksum; break;
-    case ReplyFault::bad_sector: reply[kWriteEndAt] = kCardEndBadSector; break;
-    case ReplyFault::bad_checksum: reply[kReadDataAt + frame_number % kFrameSize] ^= 0x10; break;
-    case ReplyFault::bad_echo: reply[kReadEchoLsbAt] ^= 0x01; break;
-    case ReplyFault::bad_end: reply[kReadEndAt] = kNotTheByte; break;
-    case ReplyFault::none: break;
-  }
-}
-
-// The link's own tests of a frame reply. The card took a write, and a read
-// reached the program, only when they hold.
-bool good_frame_start(const Reply& reply, size_t length) {
-  return reply.size() == length && reply[0] == kReplyStart && reply[1] == kFrameReplyMark;
-}
-
-bool link_takes_read(const std::optional<Reply>& reply, int frame_number) {
-  return reply && good_frame_start(*reply, kReadReplyLength) &&
-         (*reply)[kReadEchoMsbAt] == uint8_t(frame_number >> 8) &&
-         (*reply)[kReadEchoLsbAt] == uint8_t(frame_number) &&
-         (*reply)[kReadChecksumAt] == frame_transfer_check(frame_number, reply->data() + kReadDataAt) &&
-         (*reply)[kReadEndAt] == kCardEndGood;
-}
-
-bool link_takes_write(const std::optional<Reply>& reply) {
-  return reply && good_frame_start(*reply, kWriteReplyLength) && (*reply)[kWriteEndAt] == kCardEndGood;
-}
-
-// A frame reply: 55 5A, the count of the bytes that follow, then what the
-// card clocked out while the command's bytes went in: idle, its flag, the two
-// id bytes, then while it takes the frame number a zero and, one byte late,
-// the MSB it was sent.
-uint8_t* start_frame_reply(int length, int frame_number) {
-  uint8_t* reply = start_reply(length).data();
-  reply[1] = kFrameReplyMark;
-  reply[kLengthField] = uint8_t(length - 4);
-  reply[kLengthField + 1] = uint8_t((length - 4) >> 8);
-  const uint8_t card_head[] = {kCardIdle, kCardFlag, kCardId0, kCardId1};
-  std::memcpy(reply + kCardCommandAt, card_head, sizeof card_head);
-  reply[kFrameLsbAt] = uint8_t(frame_number >> 8);
-  return reply;
-}
-
-void answer_read(int frame_number) {
-  ++emulator.counts.reads;
-  // Then it acknowledges, confirms the frame number, sends the data, the
-  // data's CHK and its status.
-  uint8_t* reply = start_frame_reply(kReadReplyLength, frame_number);
-  reply[kReadEchoMsbAt - 2] = kCardAck0;
-  reply[kReadEchoMsbAt - 1] = kCardAck1;
-  reply[kReadEchoMsbAt] = uint8_t(frame_number >> 8);
-  reply[kReadEchoLsbAt] = uint8_t(frame_number);
-  std::memcpy(reply + kReadDataAt, frame(emulator.card, frame_number), kFrameSize);
-  reply[kReadChecksumAt] = frame_transfer_check(frame_number, reply + kReadDataAt);
-  reply[kReadEndAt] = kCardEndGood;
-  spoil_reply(frame_number, false);
-}
-
-void answer_write(int frame_number) {
-  ++emulator.counts.writes;
-  // While the data goes in, each byte comes back one byte late; after CHK
-  // it acknowledges and ends with its status.
-  uint8_t* reply = start_frame_reply(kWriteReplyLength, frame_number);
-  std::memcpy(reply + kWriteDataAt, emulator.command.data() + kFrameLsbAt, kFrameSize + 1);
-  reply[kWriteChecksumAt + 1] = kCardAck0;
-  reply[kWriteChecksumAt + 2] = kCardAck1;
-  reply[kWriteEndAt] = kCardEndGood;
-  spoil_reply(frame_number, true);
-}
-
-void store_written_frame(int frame_number) {
-  std::memcpy(frame(emulator.card, frame_number), emulator.command.data() + kWriteDataAt, kFrameSize);
-  emulator.written.push_back(frame_number);
-  if (!emulator.state_path.empty()) store_state_frame(emulator.state_path, emulator.card, frame_number);
-}
-
-bool all_zero(const uint8_t* bytes, size_t count) {
-  for (size_t i = 0; i < count; ++i)
-    if (bytes[i]) return false;
-  return true;
-}
-
-// The fixed part of a frame command: header, card address and command,
-// the two zero bytes before the frame number, a frame on the card.
-bool frame_command_fits(const std::vector<uint8_t>& c, int length, uint8_t card_command) {
-  return int(c.size()) == length && c[0] == kCommandStart && c[1] == kFrameCommand &&
-         c[kLengthField] == uint8_t(length - 4) && c[kLengthField + 1] == uint8_t((length - 4) >> 8) &&
-         c[kCardCommandAt] == kCardAddress && c[kCardCommandAt + 1] == card_command &&
-         c[kCardCommandAt + 2] == 0 && c[kCardCommandAt + 3] == 0 &&
-         ((c[kFrameMsbAt] << 8) | c[kFrameLsbAt]) < kFrameCount;
-}
-
-bool good_write_command(const std::vector<uint8_t>& c) {
-  if (!frame_command_fits(c, kWriteLength, kCardWrite)) return false;
-  const int frame_number = (c[kFrameMsbAt] << 8) | c[kFrameLsbAt];
-  return frame_transfer_check(frame_number, c.data() + kWriteDataAt) == c[kWriteChecksumAt] &&
-         all_zero(c.data() + kWriteChecksumAt + 1, kWriteLength - kWriteChecksumAt - 1);
-}
-
-void answer_command() {
-  const std::vector<uint8_t>& c = emulator.command;
-  emulator.reply.reset();
-  const int frame_number = c.size() > kFrameLsbAt ? (c[kFrameMsbAt] << 8) | c[kFrameLsbAt] : -1;
-  const bool is_read = frame_command_fits(c, kReadLength, kCardRead) &&
-                       all_zero(c.data() + kFrameLsbAt + 1, kReadLength - kFrameLsbAt - 1);
-  const bool is_write = !is_read && good_write_command(c);
-  emulator.fault_applied = false;
-  if (c.size() == kDetectLength && c[0] == kCommandStart && c[1] == kDetectCommand)
-    answer_detect();
-  else if (is_read)
-    answer_read(frame_number);
-  else if (is_write)
-    answer_write(frame_number);
-  else
-    ++emulator.counts.bad;
-  if (emulator.setup.replace_reply) emulator.setup.replace_reply(c, emulator.reply);
-  if (is_read && link_takes_read(emulator.reply, frame_number)) emulator.read.push_back(frame_number);
-  if (is_write && link_takes_write(emulator.reply)) store_written_frame(frame_number);
-  if (!emulator.reply) return;
-  // A late reply reaches the reply endpoint only after the receive waiting
-  // for it has given up.
-  if (emulator.fault_applied && emulator.setup.reply_fault == ReplyFault::late)
-    emulator.late = std::move(emulator.reply);
-  else
-    emulator.waiting.push_back(std::move(*emulator.reply));
-  emulator.reply.reset();
-}
-
-// A busy wait: sleeping would overshoot by the scheduler's granularity,
-// and the benchmark compares the program's time with these delays.
-void wait_until(Clock::time_point end) {
-  while (Clock::now() < end) {
-  }
-}
-
-void unplug() {
-  emulator.unplugged = true;
-  emulator.opens_until_back = emulator.setup.gone_for_opens;
-  emulator.claimed = false;
-}
-
-void store_counts() {
-  if (!emulator.state_path.empty())
-    store_state_counts(emulator.state_path, emulator.counts, emulator.written);
-}
-
-int send(const unsigned char* data, int length, int* transferred) {
-  if (!emulator.gone_happened && emulator.counts.exchanges() == emulator.setup.gone_at_command) {
-    emulator.gone_happened = true;
-    unplug();
-  }
-  if (emulator.unplugged) return LIBUSB_ERROR_NO_DEVICE;
-  const Clock::time_point start = Clock::now();
-  emulator.command.assign(data, data + length);
-  answer_command();
-  store_counts();
-  wait_until(start + std::chrono::milliseconds(emulator.setup.delay_ms));
-  *transferred = length;
-  return LIBUSB_SUCCESS;
-}
+libusb_device* device_list[2] = {&adaptor_device, nullptr};
 
 int receive(unsigned char* data, int length, int* transferred, unsigned timeout) {
-  if (emulator.unplugged) return LIBUSB_ERROR_NO_DEVICE;
-  if (timeout == kDrainTimeoutMs) {
-    ++emulator.counts.drains;
-    store_counts();
-  }
-  if (emulator.waiting.empty()) {
-    if (emulator.setup.real_timeouts) std::this_thread::sleep_for(std::chrono::milliseconds(timeout));
-    if (emulator.late) emulator.waiting.push_back(std::move(*emulator.late));
-    emulator.late.reset();
+  if (timeout == kDrainTimeoutMs) emulated_count_drain();
+  std::optional<std::vector<uint8_t>> reply = emulated_take_reply();
+  if (!reply) {
+    emulated_receive_timed_out(timeout);
     return LIBUSB_ERROR_TIMEOUT;
   }
-  const Reply reply = std::move(emulator.waiting.front());
-  emulator.waiting.pop_front();
-  const int length_waiting = int(reply.size());
+  const int length_waiting = int(reply->size());
   *transferred = std::min(length_waiting, length);
-  if (*transferred > 0) std::memcpy(data, reply.data(), size_t(*transferred));
+  if (*transferred > 0) std::memcpy(data, reply->data(), size_t(*transferred));
   return length_waiting > length ? LIBUSB_ERROR_OVERFLOW : LIBUSB_SUCCESS;
 }
 
 }  // namespace
 
-void reset_emulator(const CardImage& card, const EmulatorSetup& setup) {
-  // `card` may be the emulated card itself.
-  auto fresh = std::make_unique<Emulator>();
-  fresh->card = card;
-  fresh->setup = setup;
-  fresh->set_up = true;
-  emulator = std::move(*fresh);
-}
-
-void use_environment_setup() { emulator.set_up = false; }
-
-EmulatorCounts emulator_counts() { return emulator.counts; }
-const CardImage& emulated_card() { return emulator.card; }
-const std::vector<int>& frames_read() { return emulator.read; }
-const std::vector<int>& frames_written() { return emulator.written; }
-const std::vector<uint8_t>& last_command() { return emulator.command; }
-
 int LIBUSB_CALL libusb_init(libusb_context** context) {
-  if (!emulator.set_up) {
-    auto fresh = std::make_unique<Emulator>();  // on the heap: it holds a whole card
-    setup_from_environment(fresh->card, fresh->setup, fresh->state_path);
-    fresh->set_up = true;
-    emulator = std::move(*fresh);
-    if (!emulator.state_path.empty()) {
-      store_state_card(emulator.state_path, emulator.card);
-      store_counts();
-    }
-  }
-  if (emulator.setup.init_fails) return LIBUSB_ERROR_OTHER;
-  emulator.initialised = true;
+  if (!emulated_power_on()) return LIBUSB_ERROR_OTHER;
   if (context) *context = nullptr;
   return LIBUSB_SUCCESS;
 }
 
-libusb_device_handle* LIBUSB_CALL libusb_open_device_with_vid_pid(libusb_context*, uint16_t vendor,
-                                                                  uint16_t product) {
-  if (!emulator.initialised || emulator.setup.no_device) return nullptr;
-  if (vendor != kAdaptorVendor || product != kAdaptorProduct) return nullptr;
-  if (emulator.unplugged) {
-    if (emulator.opens_until_back > 0) {
-      --emulator.opens_until_back;
-      return nullptr;
-    }
-    // Plugged back in: a fresh adaptor, nothing waiting.
-    emulator.unplugged = false;
-    emulator.waiting.clear();
-    emulator.late.reset();
-  }
-  ++emulator.counts.opens;
-  emulator.opened = true;
-  store_counts();
-  return &adaptor_handle;
+ssize_t LIBUSB_CALL libusb_get_device_list(libusb_context*, libusb_device*** list) {
+  const bool listed = emulated_device_listed();
+  *list = device_list + (listed ? 0 : 1);
+  return listed ? 1 : 0;
 }
 
-int LIBUSB_CALL libusb_claim_interface(libusb_device_handle* handle, int interface_number) {
-  if (handle != &adaptor_handle || !emulator.opened || interface_number != kAdaptorInterface)
-    return LIBUSB_ERROR_NOT_FOUND;
-  if (emulator.unplugged) return LIBUSB_ERROR_NO_DEVICE;
-  if (emulator.setup.claim_fails) return LIBUSB_ERROR_BUSY;
-  emulator.claimed = true;
+void LIBUSB_CALL libusb_free_device_list(libusb_device**, int) {}
+
+int LIBUSB_CALL libusb_get_device_descriptor(libusb_device* device,
+                                             struct libusb_device_descriptor* descriptor) {
+  if (device != &adaptor_device) return LIBUSB_ERROR_NOT_FOUND;
+  *descriptor = libusb_device_descriptor{};
+  descriptor->bLength = LIBUSB_DT_DEVICE_SIZE;
+  descriptor->bDescriptorType = LIBUSB_DT_DEVICE;
+  descriptor->idVendor = kAdaptorVendor;
+  descriptor->idProduct = kAdaptorProduct;
+  descriptor->bNumConfigurations = 1;
   return LIBUSB_SUCCESS;
 }
 
+int LIBUSB_CALL libusb_open(libusb_device* device, libusb_device_handle** handle) {
+  if (device != &adaptor_device) return LIBUSB_ERROR_NOT_FOUND;
+  const int result = emulated_open();
+  if (result == LIBUSB_SUCCESS) *handle = &adaptor_handle;
+  return result;
+}
+
+int LIBUSB_CALL libusb_claim_interface(libusb_device_handle* handle, int interface_number) {
+  if (handle != &adaptor_handle) return LIBUSB_ERROR_NOT_FOUND;
+  return emulated_claim(interface_number);
+}
+
 void LIBUSB_CALL libusb_close(libusb_device_handle* handle) {
-  if (handle != &adaptor_handle) return;
-  emulator.opened = false;
-  emulator.claimed = false;
+  if (handle == &adaptor_handle) emulated_close();
 }
 
 int LIBUSB_CALL libusb_bulk_transfer(libusb_device_handle* handle, unsigned char endpoint,
                                      unsigned char* data, int length, int* transferred,
                                      unsigned int timeout) {
   *transferred = 0;
-  const bool ours = handle == &adaptor_handle && emulator.opened && data && length >= 0;
-  if (ours && emulator.unplugged) return LIBUSB_ERROR_NO_DEVICE;
-  const bool usable = ours && emulator.claimed;
-  if (usable && endpoint == kEndpointOut && timeout == kTransferTimeoutMs)
-    return send(data, length, transferred);
+  const bool ours = handle == &adaptor_handle && emulated_opened() && data && length >= 0;
+  if (ours && emulated_unplugged()) return LIBUSB_ERROR_NO_DEVICE;
+  const bool usable = ours && emulated_ready();
+  if (usable && endpoint == kEndpointOut && timeout == kTransferTimeoutMs) {
+    const int result = emulated_send(data, length);
+    if (result == LIBUSB_SUCCESS) *transferred = length;
+    return result;
+  }
   if (usable && endpoint == kEndpointIn && (timeout == kTransferTimeoutMs || timeout == kDrainTimeoutMs))
     return receive(data, length, transferred, timeout);
-  ++emulator.counts.bad;
+  emulated_count_misuse();
   return LIBUSB_ERROR_INVALID_PARAM;
 }

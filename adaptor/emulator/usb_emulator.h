@@ -1,8 +1,9 @@
 // An emulated PS3 memory card adaptor with a PS1 card plugged in, for the
 // tests and the demo build. It defines the libusb functions the link calls
-// (libusb_init, libusb_open_device_with_vid_pid, libusb_claim_interface,
-// libusb_bulk_transfer, libusb_close), so a program linked with it instead of
-// libusb talks to an in-memory card through the real command bytes.
+// (libusb_init, libusb_get_device_list, libusb_get_device_descriptor,
+// libusb_open, libusb_claim_interface, libusb_bulk_transfer, libusb_close,
+// libusb_free_device_list), so a program linked with it instead of libusb
+// talks to an in-memory card through the real command bytes.
 //
 // Every command is checked (length, 0xAA, the constant bytes, frame number,
 // CHK of writes, zero padding) and counted; a malformed one gets no reply.
@@ -70,6 +71,7 @@ struct EmulatorSetup {
   bool init_fails = false;   // libusb_init returns an error
   bool no_device = false;    // no adaptor is plugged in
   bool claim_fails = false;  // interface 0 is busy
+  bool no_access = false;    // it is there, but the system refuses to open it
   DetectFault detect_fault = DetectFault::none;
   int detect_fault_from = 0;  // detects are numbered from 0; earlier ones answer 55 01
   ReplyFault reply_fault = ReplyFault::none;
@@ -79,7 +81,7 @@ struct EmulatorSetup {
   // The adaptor is unplugged as the command numbered `gone_at_command`
   // (counted from 0 over all commands) is sent: that send and every transfer
   // on the handle after it fail with LIBUSB_ERROR_NO_DEVICE. It is plugged
-  // back in after `gone_for_opens` attempts to open it have failed. -1: never.
+  // back in after it was missing from `gone_for_opens` device lists. -1: never.
   int gone_at_command = -1;
   int gone_for_opens = 0;
   // A receive that gets nothing waits out its whole timeout, as on the

@@ -23,6 +23,7 @@ TEST(OpenAdaptor, ReportsWhyTheAdaptorCannotBeUsed) {
   const Case cases[] = {
       {[](EmulatorSetup& s) { s.init_fails = true; }, "Error initialising libusb."},
       {[](EmulatorSetup& s) { s.no_device = true; }, "PS3 Memory Card Adaptator USB Device not found."},
+      {[](EmulatorSetup& s) { s.no_access = true; }, "PS3 Memory Card Adaptator USB Device not found."},
       {[](EmulatorSetup& s) { s.claim_fails = true; }, "Cannot claim USB interface."},
   };
   for (const Case& c : cases) {
@@ -31,6 +32,7 @@ TEST(OpenAdaptor, ReportsWhyTheAdaptorCannotBeUsed) {
     reset_emulator(stamped_card(1), setup);
     const Failure failure = open_adaptor();
     EXPECT_EQ(text_of(failure), c.text);
+    EXPECT_EQ(adaptor_access_refused(), setup.no_access);  // the command line says why
     Bytes buffer;
     EXPECT_EQ(text_of(read_into(buffer, 0, 1)), "No PS1 Memory Card Detected.");
     EXPECT_EQ(emulator_counts().reads, 0);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "adaptor/card_sync.h"
 #include "card/editing.h"
 #include "tests/adaptor/emulated_adaptor.h"
 #include "tests/support/card_maker.h"
@@ -175,6 +176,67 @@ TEST(WriteCard, AFailedWriteKeepsTheSnapshotEqualToTheRealCard) {
       EXPECT_EQ(emulated_card().bytes, card.bytes);
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The command line's write: one detect per run of consecutive frames.
+TEST(SyncCard, WritesTheDifferencesInRunsAndReadsThemBack) {
+  const CardImage on_card = card_with_saves();
+  CardImage card = on_card;
+  for (int f = 64; f < 128; ++f) frame(card, f)[5] ^= 0x40;  // every frame of block 1
+  plug_in(on_card);
+  SyncReport report;
+  std::vector<SyncStep> steps;
+  ASSERT_FALSE(sync_card(card, false, true, [&](SyncStep s, int, int) { steps.push_back(s); }, report));
+  EXPECT_EQ(emulator_counts().exchanges(), 1025 + 65 + 65);
+  EXPECT_EQ(emulated_card().bytes, card.bytes);
+  EXPECT_EQ(report.written, frames_from(64, 127));
+  EXPECT_EQ(report.verified, frames_from(64, 127));
+  EXPECT_EQ(steps.size(), 1024u + 64 + 64);
+
+  // Nothing left to change: the card is read and nothing else is sent.
+  plug_in(card);
+  ASSERT_FALSE(sync_card(card, false, true, {}, report));
+  EXPECT_EQ(emulator_counts().exchanges(), 1025);
+  EXPECT_TRUE(report.written.empty());
+
+  // --all: every frame in one run, without reading first.
+  plug_in(stamped_card(3));
+  ASSERT_FALSE(sync_card(card, true, false, {}, report));
+  EXPECT_EQ(emulator_counts().exchanges(), 1025);
+  EXPECT_EQ(emulated_card().bytes, card.bytes);
+}
+
+TEST(SyncCard, SaysWhatGotThereWhenTheCardRefusesOrDiffers) {
+  const CardImage on_card = card_with_saves();
+  CardImage card = on_card;
+  for (int f : {10, 11, 12, 300}) frame(card, f)[0] ^= 0xFF;
+  EmulatorSetup setup;
+  setup.reply_fault = ReplyFault::refused;
+  setup.fault_frame = 12;
+  plug_in(on_card, setup);
+  SyncReport report;
+  EXPECT_EQ(text_of(sync_card(card, false, true, {}, report)), "Write Error");
+  EXPECT_EQ(report.written, std::vector<int>({10, 11}));
+  EXPECT_EQ(frames_written(), report.written);
+
+  // The card acknowledges frame 300 but gives back something else.
+  setup = EmulatorSetup{};
+  int reads_of_300 = 0;
+  setup.replace_reply = [&](const Bytes& command, std::optional<Bytes>& reply) {
+    const bool read_of_300 = command.size() == 144 && command[8] == 1 && command[9] == 44;
+    if (!read_of_300 || ++reads_of_300 < 2) return;
+    (*reply)[14] ^= 0x01;  // CHK and all: the card itself holds it so
+    (*reply)[142] ^= 0x01;
+  };
+  plug_in(on_card, setup);
+  EXPECT_EQ(text_of(sync_card(card, false, true, {}, report)),
+            "Verify Error: frame 300 differs on the card.");
+  EXPECT_EQ(report.verified, std::vector<int>({10, 11, 12}));
+  EXPECT_EQ(report.mismatched, std::vector<int>({300}));
 }
 
 }  // namespace

@@ -30,10 +30,27 @@ Reply exchange(libusb_device_handle* device, Bytes command, int room = 256) {
   return {result, reply};
 }
 
+// The adaptor as the link finds it: in the device list, by its descriptor.
+libusb_device_handle* open_listed_adaptor(int* result = nullptr) {
+  libusb_device** list = nullptr;
+  libusb_device_handle* handle = nullptr;
+  const ssize_t count = libusb_get_device_list(nullptr, &list);
+  for (ssize_t i = 0; i < count; ++i) {
+    libusb_device_descriptor descriptor;
+    if (libusb_get_device_descriptor(list[i], &descriptor) == 0 && descriptor.idVendor == 0x054C &&
+        descriptor.idProduct == 0x02EA) {
+      const int opened = libusb_open(list[i], &handle);
+      if (result) *result = opened;
+    }
+  }
+  libusb_free_device_list(list, 1);
+  return handle;
+}
+
 libusb_device_handle* open_emulated(const CardImage& card) {
   reset_emulator(card);
   EXPECT_EQ(libusb_init(nullptr), 0);
-  libusb_device_handle* device = libusb_open_device_with_vid_pid(nullptr, 0x054C, 0x02EA);
+  libusb_device_handle* device = open_listed_adaptor();
   EXPECT_EQ(libusb_claim_interface(device, 0), 0);
   return device;
 }
@@ -125,7 +142,7 @@ TEST(UsbEmulator, AWriteOnlyFaultSparesReadsOfItsFrame) {
   setup.fault_on_writes_only = true;
   reset_emulator(blank_card(), setup);
   ASSERT_EQ(libusb_init(nullptr), 0);
-  libusb_device_handle* device = libusb_open_device_with_vid_pid(nullptr, 0x054C, 0x02EA);
+  libusb_device_handle* device = open_listed_adaptor();
   ASSERT_EQ(libusb_claim_interface(device, 0), 0);
   EXPECT_EQ(exchange(device, read_command(20)).bytes.size(), 144u);
   EXPECT_EQ(exchange(device, write_command(20, 0x33)).bytes.size(), 141u);
@@ -148,7 +165,7 @@ TEST(UsbEmulator, ATestCanGiveEveryReplyItself) {
   };
   reset_emulator(card, setup);
   ASSERT_EQ(libusb_init(nullptr), 0);
-  libusb_device_handle* device = libusb_open_device_with_vid_pid(nullptr, 0x054C, 0x02EA);
+  libusb_device_handle* device = open_listed_adaptor();
   ASSERT_EQ(libusb_claim_interface(device, 0), 0);
 
   Bytes made_up(144, 0x33);  // frame 3 with other data, well confirmed

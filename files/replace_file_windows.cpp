@@ -1,4 +1,5 @@
-// The Windows way to put a fully written file in place of the old one.
+// The Windows way to put a fully written file in place of the old one: the
+// one file of the portable core that needs the platform's own header.
 #include <windows.h>
 
 #include "files/file_io.h"

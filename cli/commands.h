@@ -1,0 +1,33 @@
+// The verbs of quillcrest-cli. Each returns the exit status: 0 done, 1 the
+// work failed (the reason on stderr), 2 the command line was wrong.
+#pragma once
+
+#include <string>
+
+#include "card/analysis.h"
+#include "card/card_image.h"
+#include "card/failure.h"
+#include "cli/arguments.h"
+
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kUsageError = 2;
+
+// Prints the failure's text, as the window shows it, on stderr; kFailed.
+int report_failure(const Failure& failure);
+// Prints what is wrong with the command line and the usage on stderr; kUsageError.
+int usage_error(const std::string& what);
+
+// A card image file as the window opens it: raw or GME, then analysed.
+Failure open_card(const std::string& path, bool allow_corrupted, CardImage& card, SlotTable& slots);
+
+int list_card_file(const Arguments& arguments);
+int export_save_command(const Arguments& arguments);
+int import_save_command(const Arguments& arguments);
+int delete_save_command(const Arguments& arguments);
+int format_command(const Arguments& arguments);
+int convert_command(const Arguments& arguments);
+
+int list_adaptor_card(const Arguments& arguments);
+int read_command(const Arguments& arguments);
+int write_command(const Arguments& arguments);

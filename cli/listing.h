@@ -1,0 +1,20 @@
+// "list": the fifteen slots as the window's analysis sees them, as lines of
+// text or as one JSON document.
+#pragma once
+
+#include <string>
+
+#include "card/analysis.h"
+#include "card/card_image.h"
+
+// One line per slot, fields separated by tabs:
+//   save: slot, "save", blocks, information line, file name, title
+//   more: slot, "more", "of N" (N: the slot of the save's first block)
+//   free, corrupted: slot, state
+// then "n/15". Slots count from 1, as in the other commands.
+std::string slot_lines(const CardImage& card, const SlotTable& slots);
+
+// {"used": n, "slots": [{"slot": 1, "state": "save", "blocks": 1,
+// "name": ..., "info": ..., "title": ...}, {"slot": 3, "state": "more",
+// "first": 2}, {"slot": 4, "state": "free"}, ...]}
+std::string slot_json(const CardImage& card, const SlotTable& slots);

@@ -1,0 +1,12 @@
+// The card's texts as UTF-8, for terminals and JSON.
+#pragma once
+
+#include <string>
+
+// A save's title: Shift-JIS (code page 932, as the window reads it); a byte
+// that starts no character becomes U+FFFD.
+std::string shift_jis_to_utf8(const std::string& shift_jis);
+
+// File names and the information line are single-byte texts; bytes above
+// 0x7F are taken as Latin-1.
+std::string latin1_to_utf8(const std::string& text);

@@ -1,0 +1,234 @@
+// quillcrest-cli as a script or a person runs it: its output, its exit
+// status and the files it leaves. The adaptor commands run the emulated build.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/cli/run_program.h"
+#include "tests/files/temp_folder.h"
+#include "tests/support/card_maker.h"
+
+namespace {
+
+const std::string kPocketTitle = "\x83\x7C\x83\x50\x83\x62\x83\x67";  // ポケット in Shift-JIS
+
+ProgramRun cli(const std::vector<std::string>& arguments,
+               const std::map<std::string, std::string>& environment = {}) {
+  return run_program(QUILLCREST_CLI, arguments, environment);
+}
+
+SaveSpec pocket_save() {
+  SaveSpec save;
+  save.name = "BISLPSP00001GAME";
+  save.title = kPocketTitle;
+  save.blocks = 2;
+  save.seed = 20;
+  return save;
+}
+
+// Slot 1 a save, 2-3 a two-block save, 4 a save whose name needs escaping,
+// 5 a damaged directory frame.
+CardImage listed_card() {
+  CardImage card = blank_card();
+  put_save(card, SaveSpec{}, {0});
+  put_save(card, pocket_save(), {1, 2});
+  SaveSpec odd;
+  odd.name = "BESLES-00003Q\"\\\xE9";
+  odd.title = "\x82\xA0";  // あ
+  put_save(card, odd, {3});
+  SaveSpec damaged;
+  damaged.name = "BASLUS-00004BROKE";
+  put_save(card, damaged, {4});
+  break_checksum(card, 5);
+  return card;
+}
+
+bool starts_with(const std::string& text, const std::string& start) {
+  return text.compare(0, start.size(), start) == 0;
+}
+
+std::string free_lines(int from) {
+  std::string lines;
+  for (int slot = from; slot <= 15; ++slot) lines += std::to_string(slot) + "\tfree\n";
+  return lines;
+}
+
+TEST(Cli, ListsTheSlotsAsTheWindowAnalysesThem) {
+  TempFolder folder;
+  write_file(folder.path("card.mcr"), card_bytes(listed_card()));
+  const std::string common =
+      "1\tsave\t1\t1 Block, America, SLUS-00001 : DEMO\tBASLUS-00001DEMO\tDEMO\n"
+      "2\tsave\t2\t2 Blocks, Japan, SLPS-00001 : PocketStation : GAME\tBISLPSP00001GAME\t"
+      "\xE3\x83\x9D\xE3\x82\xB1\xE3\x83\x83\xE3\x83\x88\n"
+      "3\tmore\tof 2\n"
+      "4\tsave\t1\t1 Block, Europe, SLES-00003 : Q\"\\\xC3\xA9\tBESLES-00003Q\"\\\xC3\xA9\t\xE3\x81\x82\n";
+  ProgramRun run = cli({"list", folder.path("card.mcr")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, common + "5\tcorrupted\n" + free_lines(6) + "4/15\n");
+  // As with "Allow Corrupted Save" checked.
+  run = cli({"list", "--allow-corrupted", folder.path("card.mcr")});
+  EXPECT_EQ(run.out, common +
+                         "5\tsave\t1\t1 Block, America, SLUS-00004 : BROKE\tBASLUS-00004BROKE\tDEMO\n" +
+                         free_lines(6) + "5/15\n");
+
+  run = cli({"list", folder.path("card.mcr"), "--json"});
+  EXPECT_EQ(run.status, 0);
+  std::string json =
+      "{\"used\": 4, \"slots\": [\n"
+      "  {\"slot\": 1, \"state\": \"save\", \"blocks\": 1, \"name\": \"BASLUS-00001DEMO\", "
+      "\"info\": \"1 Block, America, SLUS-00001 : DEMO\", \"title\": \"DEMO\"},\n"
+      "  {\"slot\": 2, \"state\": \"save\", \"blocks\": 2, \"name\": \"BISLPSP00001GAME\", "
+      "\"info\": \"2 Blocks, Japan, SLPS-00001 : PocketStation : GAME\", "
+      "\"title\": \"\xE3\x83\x9D\xE3\x82\xB1\xE3\x83\x83\xE3\x83\x88\"},\n"
+      "  {\"slot\": 3, \"state\": \"more\", \"first\": 2},\n"
+      "  {\"slot\": 4, \"state\": \"save\", \"blocks\": 1, \"name\": \"BESLES-00003Q\\\"\\\\\xC3\xA9\", "
+      "\"info\": \"1 Block, Europe, SLES-00003 : Q\\\"\\\\\xC3\xA9\", \"title\": \"\xE3\x81\x82\"},\n"
+      "  {\"slot\": 5, \"state\": \"corrupted\"},\n";
+  for (int slot = 6; slot <= 15; ++slot)
+    json += "  {\"slot\": " + std::to_string(slot) + ", \"state\": \"free\"}" + (slot < 15 ? ",\n" : "\n");
+  EXPECT_EQ(run.out, json + "]}\n");
+}
+
+TEST(Cli, EditsCardFilesAndLeavesThemWholeWhenItFails) {
+  TempFolder folder;
+  const std::string card = folder.path("card.mcr");
+  write_file(card, card_bytes(listed_card()));
+  SaveSpec race;
+  race.name = "BESCES-00344RACE";
+  race.blocks = 3;
+  write_file(folder.path("race.mcs"), mcs_file(race));
+  ProgramRun run = cli({"import", card, folder.path("race.mcs")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Imported BESCES-00344RACE (3 blocks) into slot 6 of " + card + ".\n");
+  const Bytes with_race = read_file(card);
+
+  // Refusals change nothing and say why, in the window's words.
+  SaveSpec big;
+  big.blocks = 9;
+  write_file(folder.path("big.mcs"), mcs_file(big));
+  run = cli({"import", card, folder.path("big.mcs")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "Not enough space on the current Memory Card to import this file !\nYou need 9 free blocks.\n");
+  write_file(folder.path("game.bin"), raw_save_file(SaveSpec{}));
+  run = cli({"import", card, folder.path("game.bin")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("--name"), std::string::npos) << run.err;
+  Bytes ragged = raw_save_file(SaveSpec{});
+  ragged.resize(8000);
+  write_file(folder.path("ragged.bin"), ragged);
+  run = cli({"import", card, folder.path("ragged.bin"), "--name", "BASLUS-00009RAG"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(starts_with(run.err, "Binary File is not multiple of 8k !\n"
+                                   "Do you want to import it anyway ?\nAnswered No")) << run.err;
+  run = cli({"delete", card, "10"});  // a free slot
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Empty Block !\n");
+  run = cli({"export", card, "5", folder.path("broken.mcs")});
+  EXPECT_EQ(run.err, "Corrupted Block !\n");
+  EXPECT_TRUE(read_file(folder.path("broken.mcs")).empty());
+  EXPECT_EQ(read_file(card), with_race);
+
+  // With --yes and --output the original stays, the new card holds the save.
+  run = cli({"import", card, folder.path("ragged.bin"), "--yes", "--name=BASLUS-00009RAG", "--output",
+             folder.path("more.mcr")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Imported BASLUS-00009RAG (1 block) into slot 9 of " + folder.path("more.mcr") + ".\n");
+  EXPECT_EQ(read_file(card), with_race);
+
+  // A further block stands for its save, as a click on it does.
+  run = cli({"export", card, "3", folder.path("pocket.mcs")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(read_file(folder.path("pocket.mcs")).size(), 128u + 2 * 8192);
+  run = cli({"delete", card, "3"});
+  EXPECT_EQ(run.out, "Deleted slot 2 (BISLPSP00001GAME, 2 blocks) from " + card + ".\n");
+  EXPECT_TRUE(starts_with(cli({"list", card}).out, "1\tsave\t1\t1 Block, America"));
+  EXPECT_NE(cli({"list", card}).out.find("2\tfree\n3\tfree\n"), std::string::npos);
+
+  // GME in, raw out; a new card; a file too short to be a card.
+  write_file(folder.path("card.gme"), gme_file(listed_card()));
+  EXPECT_EQ(cli({"convert", folder.path("card.gme"), folder.path("plain.mcr")}).status, 0);
+  EXPECT_EQ(read_file(folder.path("plain.mcr")), card_bytes(listed_card()));
+  EXPECT_EQ(cli({"format", folder.path("new.mcr")}).status, 0);
+  EXPECT_EQ(read_file(folder.path("new.mcr")), card_bytes(blank_card()));
+  write_file(folder.path("short.mcr"), Bytes(1000, 0));
+  run = cli({"list", folder.path("short.mcr")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Wrong file size !\n");
+}
+
+TEST(Cli, AWrongCommandLineIsExitStatusTwoWithTheUsage) {
+  for (const std::vector<std::string>& words :
+       std::vector<std::vector<std::string>>{{},
+                                             {"lst", "card.mcr"},
+                                             {"list"},
+                                             {"list", "card.mcr", "--adaptor"},
+                                             {"export", "card.mcr", "16", "out.mcs"},
+                                             {"delete", "card.mcr", "1", "2"},
+                                             {"write", "card.mcr", "--everything"},
+                                             {"import", "card.mcr", "a.bin", "--name"},
+                                             {"import", "card.mcr", "a.bin", "--name", "BASLUS-00001ABCDEFGHI"}}) {
+    const ProgramRun run = cli(words);
+    EXPECT_EQ(run.status, 2) << testing::PrintToString(words);
+    EXPECT_NE(run.err.find("Usage: quillcrest-cli"), std::string::npos);
+    EXPECT_TRUE(run.out.empty());
+  }
+  const ProgramRun help = cli({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.substr(0, 21), "Usage: quillcrest-cli");
+  EXPECT_EQ(cli({"--version"}).out, "quillcrest-cli 1.0.0.0\n");
+}
+
+class CliAdaptor : public testing::Test {
+ protected:
+  // The emulated card starts from `card` and keeps what the last run left.
+  void plug_in(const CardImage& card) { write_file(real, card_bytes(card)); }
+  ProgramRun run(const std::vector<std::string>& arguments, const std::string& faults = "") {
+    return cli(arguments, {{"QUILLCREST_EMULATED_CARD", real},
+                           {"QUILLCREST_EMULATED_STATE", real},
+                           {"QUILLCREST_EMULATED_FAULT", faults}});
+  }
+  std::string counts() {
+    const Bytes bytes = read_file(real + ".counts");
+    return std::string(bytes.begin(), bytes.end());
+  }
+  TempFolder folder;
+  const std::string real = folder.path("real.mcr");
+};
+
+TEST_F(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
+  plug_in(listed_card());
+  ProgramRun result = run({"list", "--adaptor"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(starts_with(result.out, "1\tsave\t1\t1 Block, America, SLUS-00001 : DEMO\tBASL"));
+  EXPECT_TRUE(starts_with(counts(), "detects 16\nreads 76\nwrites 0\n")) << counts();
+
+  result = run({"read", folder.path("backup.mcr")});
+  EXPECT_EQ(result.out, "Read the card into " + folder.path("backup.mcr") + " (4/15).\n");
+  EXPECT_EQ(read_file(folder.path("backup.mcr")), card_bytes(listed_card()));
+
+  CardImage changed = listed_card();
+  for (int f = 64; f < 128; ++f) frame(changed, f)[100] ^= 0x33;  // the first save's block
+  write_file(folder.path("changed.mcr"), card_bytes(changed));
+  result = run({"write", folder.path("changed.mcr")});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "Wrote 64 frames, verified 64.\n");
+  EXPECT_TRUE(starts_with(counts(), "detects 3\nreads 1088\nwrites 64\n")) << counts();
+  EXPECT_EQ(read_file(real), card_bytes(changed));
+
+  // The card refuses a frame: the command says which frames got there.
+  result = run({"write", folder.path("backup.mcr"), "--all"}, "refused@2");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "Write Error\n2 frames were written before it stopped: 0,1.\n");
+}
+
+TEST_F(CliAdaptor, NamesTheUdevRuleWhenTheAdaptorMayNotBeOpened) {
+  plug_in(listed_card());
+  const ProgramRun result = run({"read", folder.path("backup.mcr")}, "no-access");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("70-ps3-memory-card-adaptor.rules"), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("not found"), std::string::npos);
+  EXPECT_TRUE(read_file(folder.path("backup.mcr")).empty());
+}
+
+}  // namespace

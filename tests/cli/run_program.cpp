@@ -1,0 +1,48 @@
+#include "tests/cli/run_program.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+std::string read_all(int fd) {
+  std::string text;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, size_t(got));
+  return text;
+}
+
+}  // namespace
+
+ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments,
+                       const std::map<std::string, std::string>& environment) {
+  ProgramRun run;
+  FILE* out = std::tmpfile();
+  FILE* err = std::tmpfile();
+  if (!out || !err) return run;
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(fileno(out), STDOUT_FILENO);
+    dup2(fileno(err), STDERR_FILENO);
+    for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status))
+    run.status = WEXITSTATUS(status);
+  std::rewind(out);
+  std::rewind(err);
+  run.out = read_all(fileno(out));
+  run.err = read_all(fileno(err));
+  std::fclose(out);
+  std::fclose(err);
+  return run;
+}
