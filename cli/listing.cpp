@@ -25,6 +25,19 @@ SaveTexts save_texts(const CardImage& card, const SlotTable& slots, int slot) {
                    shift_jis_to_utf8(title_bytes(card, slot))};
 }
 
+// A field of a line: a tab or a line end from the card would split it, so
+// control characters show as U+FFFD.
+std::string field(const std::string& utf8) {
+  std::string out;
+  for (unsigned char c : utf8) {
+    if (c < 0x20 || c == 0x7F)
+      out += "\xEF\xBF\xBD";
+    else
+      out += char(c);
+  }
+  return out;
+}
+
 std::string json_string(const std::string& utf8) {
   std::string out = "\"";
   for (unsigned char c : utf8) {
@@ -51,7 +64,8 @@ std::string slot_lines(const CardImage& card, const SlotTable& slots) {
     out += std::to_string(slot + 1) + "\t" + state_name(status);
     if (status > 0) {
       const SaveTexts texts = save_texts(card, slots, slot);
-      out += "\t" + std::to_string(status) + "\t" + texts.info + "\t" + texts.name + "\t" + texts.title;
+      out += "\t" + std::to_string(status) + "\t" + field(texts.info) + "\t" + field(texts.name) + "\t" +
+             field(texts.title);
     } else if (status == kSlotFurtherBlock) {
       out += "\tof " + std::to_string(slots.owner[slot] + 1);
     }

@@ -11,7 +11,9 @@
 //   save: slot, "save", blocks, information line, file name, title
 //   more: slot, "more", "of N" (N: the slot of the save's first block)
 //   free, corrupted: slot, state
-// then "n/15". Slots count from 1, as in the other commands.
+// then "n/15". Slots count from 1, as in the other commands. Control
+// characters in the card's texts show as U+FFFD, so that every line holds
+// its fields.
 std::string slot_lines(const CardImage& card, const SlotTable& slots);
 
 // {"used": n, "slots": [{"slot": 1, "state": "save", "blocks": 1,

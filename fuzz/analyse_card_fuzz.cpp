@@ -1,13 +1,61 @@
-// analyse_card on any card image, with and without corrupted saves allowed.
+// analyse_card on any card image, with and without corrupted saves allowed,
+// and the command line's listing of what it found.
 //
 // Input: the card image (131072 bytes; a shorter input is laid over a
 // freshly formatted card, a longer one is cut).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "card/analysis.h"
+#include "cli/listing.h"
 #include "fuzz/fuzz_support.h"
+
+namespace {
+
+// Well-formed UTF-8: no stray continuation bytes, no cut sequences, no
+// overlong forms or surrogates; no control characters but line ends and tabs.
+bool clean_utf8(const std::string& text) {
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = text[i];
+    if (c < 0x80) {
+      if (c < 0x20 && c != '\n' && c != '\t') return false;
+      ++i;
+      continue;
+    }
+    const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+    if (length == 0 || c > 0xF4 || i + length > text.size()) return false;
+    uint32_t code = c & (0x3F >> (length - 1));
+    for (int k = 1; k < length; ++k) {
+      const unsigned char next = text[i + k];
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
+// What a script reading the listing relies on, whatever the card holds.
+void check_listing(const CardImage& card, const SlotTable& table) {
+  const std::string lines = slot_lines(card, table);
+  FUZZ_CHECK(clean_utf8(lines));
+  FUZZ_CHECK(std::count(lines.begin(), lines.end(), '\n') == kSlotCount + 1);
+  const std::string total = std::to_string(table.used) + "/15\n";
+  FUZZ_CHECK(lines.size() >= total.size() && lines.compare(lines.size() - total.size(), total.size(), total) == 0);
+  const std::string json = slot_json(card, table);
+  FUZZ_CHECK(clean_utf8(json) && json.find('\t') == std::string::npos);
+  size_t slots = 0;
+  for (size_t at = json.find("{\"slot\": "); at != std::string::npos; at = json.find("{\"slot\": ", at + 1))
+    ++slots;
+  FUZZ_CHECK(slots == size_t(kSlotCount));
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const CardImage image = card_from_prefix(std::vector<uint8_t>(data, data + size));
@@ -24,6 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (loaded) {
     // Nothing of the table before leaks into an analysis.
     FUZZ_CHECK(same_analysis(*table, *first));
+    check_listing(image, *table);
   } else {
     // A failed analysis unloads the card: analysing it again fails too.
     FUZZ_CHECK(!analyse_and_check(card, *table, true));

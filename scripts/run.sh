@@ -22,7 +22,7 @@ cmake -S "$ROOT" -B "$BUILD_DIR/windows" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/min
   -DCMAKE_BUILD_TYPE=Release -DLIBUSB_MINGW_ROOT="$BUILD_DIR/libusb-mingw" >/dev/null
 cmake --build "$BUILD_DIR/windows" --target "$program" -j"$(nproc)"
 source "$ROOT/scripts/wine_env.sh"
-make_wine_prefix
+use_desktop_wine_prefix
 if [ "$program" = quillcrest-emulated ]; then
   cmake -S "$ROOT" -B "$BUILD_DIR/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$BUILD_DIR/native" --target make_demo_card -j"$(nproc)"

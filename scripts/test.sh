@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the native core tests, the same
-# tests under AddressSanitizer and UndefinedBehaviorSanitizer, and the
-# end-to-end tests of the real Windows program under Wine and Xvfb.
+# Builds everything and runs every test: the native core and command-line
+# tests (the latter also through the real libusb under umockdev), the same
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz
+# targets briefly, and the end-to-end tests of the real Windows programs
+# under Wine and Xvfb.
 # Ends with "N passed, N failed"; exits non-zero on any failure.
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -75,14 +77,14 @@ if step "fuzz build" configure_and_build "$FUZZ_DIR" "${FUZZ_CMAKE_OPTIONS[@]}";
 fi
 
 echo "== end-to-end tests of the Windows program under Wine"
-# Names the exe that passed every test, for scripts/release.sh.
+# Names the exes that passed every test, for scripts/release.sh.
 TESTED_STAMP="$BUILD_DIR/windows/e2e-passed.sha256"
 rm -f "$TESTED_STAMP"
 if step "libusb for MinGW" "$ROOT/scripts/build_libusb.sh" &&
    step "windows build" configure_and_build "$BUILD_DIR/windows" \
      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" -DLIBUSB_MINGW_ROOT="$BUILD_DIR/libusb-mingw"; then
   source "$ROOT/scripts/wine_env.sh"
-  make_wine_prefix
+  use_test_wine_prefix
   exec 3> >(cat > "$BUILD_DIR/xvfb.display")
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
@@ -106,7 +108,7 @@ if step "libusb for MinGW" "$ROOT/scripts/build_libusb.sh" &&
 fi
 
 if [ "$failed" -eq 0 ] && [ -f "$BUILD_DIR/windows/bin/quillcrest.exe" ]; then
-  (cd "$BUILD_DIR/windows/bin" && sha256sum quillcrest.exe > "$TESTED_STAMP")
+  (cd "$BUILD_DIR/windows/bin" && sha256sum quillcrest.exe quillcrest-cli.exe > "$TESTED_STAMP")
 fi
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -34,7 +34,7 @@ CardImage listed_card() {
   put_save(card, pocket_save(), {1, 2});
   SaveSpec odd;
   odd.name = "BESLES-00003Q\"\\\xE9";
-  odd.title = "\x82\xA0";  // あ
+  odd.title = "\x82\xA0\t\n";  // あ, then what would split a line
   put_save(card, odd, {3});
   SaveSpec damaged;
   damaged.name = "BASLUS-00004BROKE";
@@ -61,7 +61,8 @@ TEST(Cli, ListsTheSlotsAsTheWindowAnalysesThem) {
       "2\tsave\t2\t2 Blocks, Japan, SLPS-00001 : PocketStation : GAME\tBISLPSP00001GAME\t"
       "\xE3\x83\x9D\xE3\x82\xB1\xE3\x83\x83\xE3\x83\x88\n"
       "3\tmore\tof 2\n"
-      "4\tsave\t1\t1 Block, Europe, SLES-00003 : Q\"\\\xC3\xA9\tBESLES-00003Q\"\\\xC3\xA9\t\xE3\x81\x82\n";
+      "4\tsave\t1\t1 Block, Europe, SLES-00003 : Q\"\\\xC3\xA9\tBESLES-00003Q\"\\\xC3\xA9\t\xE3\x81\x82"
+      "\xEF\xBF\xBD\xEF\xBF\xBD\n";
   ProgramRun run = cli({"list", folder.path("card.mcr")});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, common + "5\tcorrupted\n" + free_lines(6) + "4/15\n");
@@ -82,7 +83,7 @@ TEST(Cli, ListsTheSlotsAsTheWindowAnalysesThem) {
       "\"title\": \"\xE3\x83\x9D\xE3\x82\xB1\xE3\x83\x83\xE3\x83\x88\"},\n"
       "  {\"slot\": 3, \"state\": \"more\", \"first\": 2},\n"
       "  {\"slot\": 4, \"state\": \"save\", \"blocks\": 1, \"name\": \"BESLES-00003Q\\\"\\\\\xC3\xA9\", "
-      "\"info\": \"1 Block, Europe, SLES-00003 : Q\\\"\\\\\xC3\xA9\", \"title\": \"\xE3\x81\x82\"},\n"
+      "\"info\": \"1 Block, Europe, SLES-00003 : Q\\\"\\\\\xC3\xA9\", \"title\": \"\xE3\x81\x82\\u0009\\u000a\"},\n"
       "  {\"slot\": 5, \"state\": \"corrupted\"},\n";
   for (int slot = 6; slot <= 15; ++slot)
     json += "  {\"slot\": " + std::to_string(slot) + ", \"state\": \"free\"}" + (slot < 15 ? ",\n" : "\n");

@@ -48,6 +48,8 @@ Rgb slot_colour(const Program& program, int slot) {
   return program.pixel(IDC_FIRST_SLOT + slot, 17, 17);
 }
 
+Rgb slot_corner(const Program& program, int slot) { return program.pixel(IDC_FIRST_SLOT + slot, 1, 1); }
+
 Rgb slot_frame(const Program& program, int slot) {
   const RECT r = program.control_rect(IDC_FIRST_SLOT + slot);
   return program.pixel(IDC_FIRST_SLOT + slot, 0, (r.bottom - r.top) / 2);

@@ -36,6 +36,8 @@ Bytes card_saved_as(Program& program, const std::string& path);
 Rgb slot_colour(const Program& program, int slot);
 // The colour of the frame on the slot's left edge.
 Rgb slot_frame(const Program& program, int slot);
+// The top-left pixel of a slot's icon: white for the striped placeholders.
+Rgb slot_corner(const Program& program, int slot);
 
 // The screen catches up with the program's drawing within a few frames of
 // Wine's surface updates: waits until `probe` shows `colour`, and reports

@@ -35,7 +35,7 @@ TEST_F(Saves, DeleteFreesTheSelectedSaveAndItsChain) {
   program.click(IDC_DELETE_SAVE);
   ASSERT_TRUE(wait_until([&] { return program.text(IDC_COUNTER) == "3/15"; }));
   EXPECT_EQ(program.text(IDC_INFO), "");
-  for (int slot = 3; slot <= 5; ++slot) EXPECT_EQ(program.pixel(IDC_FIRST_SLOT + slot, 1, 1), kWhite);
+  for (int slot = 3; slot <= 5; ++slot) EXPECT_TRUE(shows(program, slot_corner, slot, kWhite));
   const Bytes after = saved_card();
   CardImage expected = sample_card();
   for (int slot = 3; slot <= 5; ++slot) {
