@@ -48,6 +48,10 @@ const char* step_name(SyncStep step) {
   return "";
 }
 
+std::string frames_text(size_t count) {
+  return std::to_string(count) + (count == 1 ? " frame" : " frames");
+}
+
 std::string frame_list(const std::vector<int>& frames) {
   std::string text;
   for (size_t i = 0; i < frames.size(); ++i) text += (i ? "," : "") + std::to_string(frames[i]);
@@ -114,16 +118,17 @@ int write_command(const Arguments& arguments) {
   if (failure) {
     report_failure(failure);
     if (report.mismatched.empty())
-      std::fprintf(stderr, "%zu frame%s written before it stopped%s%s.\n", report.written.size(),
-                   report.written.size() == 1 ? " was" : "s were", report.written.empty() ? "" : ": ",
-                   frame_list(report.written).c_str());
+      std::fprintf(stderr, "%s %s written before it stopped%s%s.\n",
+                   frames_text(report.written.size()).c_str(), report.written.size() == 1 ? "was" : "were",
+                   report.written.empty() ? "" : ": ", frame_list(report.written).c_str());
     return kFailed;
   }
   if (report.written.empty())
     std::printf("The card already holds %s: nothing written.\n", path.c_str());
   else if (verify)
-    std::printf("Wrote %zu frames, verified %zu.\n", report.written.size(), report.verified.size());
+    std::printf("Wrote %s, verified %d.\n", frames_text(report.written.size()).c_str(),
+                int(report.verified.size()));
   else
-    std::printf("Wrote %zu frames, not verified.\n", report.written.size());
+    std::printf("Wrote %s, not verified.\n", frames_text(report.written.size()).c_str());
   return kDone;
 }
