@@ -23,9 +23,18 @@ std::string file_text(const std::string& path) {
 CliRun run_cli(const TempFolder& folder, const std::string& exe, const std::string& arguments,
                const std::map<std::string, std::string>& environment = {}) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  const std::string out_path = folder.path("cli.out"), err_path = folder.path("cli.err");
+  // Files of their own for each run: Wine may still be ending the last
+  // program, which holds its files open a moment after it was seen to exit.
+  static int runs = 0;
+  const std::string name = "cli-" + std::to_string(++runs);
+  const std::string out_path = folder.path(name + ".out"), err_path = folder.path(name + ".err");
   HANDLE out = CreateFileA(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
   HANDLE err = CreateFileA(err_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  CliRun run;
+  if (out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE) {
+    ADD_FAILURE() << "cannot create " << out_path << " or " << err_path;
+    return run;
+  }
   for (const auto& [name, value] : environment) SetEnvironmentVariableA(name.c_str(), value.c_str());
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -34,7 +43,6 @@ CliRun run_cli(const TempFolder& folder, const std::string& exe, const std::stri
   startup.hStdError = err;
   PROCESS_INFORMATION process = {};
   std::string command = "\"" + build_folder() + "\\" + exe + "\" " + arguments;
-  CliRun run;
   if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                      nullptr, &startup, &process)) {
     WaitForSingleObject(process.hProcess, kPatienceMs);
