@@ -84,7 +84,6 @@ Failure sync_card(const CardImage& card, bool all, bool verify, const SyncProgre
     for (int f = 0; f < kFrameCount; ++f) frames.push_back(f);
   } else {
     auto on_card = std::make_unique<CardImage>();
-    report.read_first = true;
     if (Failure failure =
             transfer_frames(Transfer::read, on_card->bytes.data(), 0, kFrameCount,
                             step_progress(progress, SyncStep::reading, 0, 0, kFrameCount)))

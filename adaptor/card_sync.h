@@ -25,7 +25,6 @@ enum class SyncStep { reading, writing, verifying };
 using SyncProgress = std::function<void(SyncStep step, int done, int total)>;
 
 struct SyncReport {
-  bool read_first = false;      // the card was read to find the differences
   std::vector<int> written;     // frames the card acknowledged, in order
   std::vector<int> verified;    // frames read back equal to the image
   std::vector<int> mismatched;  // frames read back different

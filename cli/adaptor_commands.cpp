@@ -7,7 +7,6 @@
 #include "adaptor/card_sync.h"
 #include "adaptor/transfer_jobs.h"
 #include "cli/commands.h"
-#include "cli/listing.h"
 #include "cli/terminal.h"
 #include "files/card_file.h"
 
@@ -33,10 +32,14 @@ Failure connect() {
   return failure;
 }
 
-Progress bar_progress(ProgressBar& bar, const char* step) {
-  return [&bar, step](int position) {
+// The card in the adaptor, whole or fast, with a progress bar.
+Failure read_from_adaptor(bool fast, CardImage& card) {
+  if (Failure failure = connect()) return failure;
+  ProgressBar bar;
+  const char* step = fast ? "fast read" : "reading";
+  return read_card(card, fast, [&bar, step](int position) {
     if (position != kProgressEnd) bar.show(step, position, kFrameCount);
-  };
+  });
 }
 
 const char* step_name(SyncStep step) {
@@ -61,30 +64,17 @@ std::string frame_list(const std::vector<int>& frames) {
 }  // namespace
 
 int list_adaptor_card(const Arguments& arguments) {
-  if (Failure failure = connect()) return report_failure(failure);
   auto card = std::make_unique<CardImage>();
-  {
-    ProgressBar bar;
-    if (Failure failure = read_card(*card, true, bar_progress(bar, "fast read")))
-      return report_failure(failure);
-  }
+  if (Failure failure = read_from_adaptor(true, *card)) return report_failure(failure);
   auto slots = std::make_unique<SlotTable>();
   if (Failure failure = analyse_card(*card, *slots, arguments.has("--allow-corrupted")))
     return report_failure(failure);
-  const std::string listing =
-      arguments.has("--json") ? slot_json(*card, *slots) : slot_lines(*card, *slots);
-  std::fputs(listing.c_str(), stdout);
-  return kDone;
+  return print_listing(arguments, *card, *slots);
 }
 
 int read_command(const Arguments& arguments) {
-  if (Failure failure = connect()) return report_failure(failure);
   auto card = std::make_unique<CardImage>();
-  {
-    ProgressBar bar;
-    if (Failure failure = read_card(*card, false, bar_progress(bar, "reading")))
-      return report_failure(failure);
-  }
+  if (Failure failure = read_from_adaptor(false, *card)) return report_failure(failure);
   const std::string& out = arguments.operands[0];
   if (Failure failure = write_card_file(out, *card)) return report_failure(failure);
   // The file holds the card byte for byte whatever it is; the analysis only

@@ -51,15 +51,18 @@ Failure open_card(const std::string& path, bool allow_corrupted, CardImage& card
   return analyse_card(card, slots, allow_corrupted);
 }
 
+int print_listing(const Arguments& arguments, const CardImage& card, const SlotTable& slots) {
+  const std::string listing = arguments.has("--json") ? slot_json(card, slots) : slot_lines(card, slots);
+  std::fputs(listing.c_str(), stdout);
+  return kDone;
+}
+
 int list_card_file(const Arguments& arguments) {
   auto open = std::make_unique<OpenCard>();
   if (Failure failure = open_card(arguments.operands[0], arguments.has("--allow-corrupted"),
                                   open->card, open->slots))
     return report_failure(failure);
-  const std::string listing = arguments.has("--json") ? slot_json(open->card, open->slots)
-                                                      : slot_lines(open->card, open->slots);
-  std::fputs(listing.c_str(), stdout);
-  return kDone;
+  return print_listing(arguments, open->card, open->slots);
 }
 
 int export_save_command(const Arguments& arguments) {

@@ -20,6 +20,8 @@ int usage_error(const std::string& what);
 
 // A card image file as the window opens it: raw or GME, then analysed.
 Failure open_card(const std::string& path, bool allow_corrupted, CardImage& card, SlotTable& slots);
+// "list": the slots as lines, or as JSON with --json, on stdout.
+int print_listing(const Arguments& arguments, const CardImage& card, const SlotTable& slots);
 
 int list_card_file(const Arguments& arguments);
 int export_save_command(const Arguments& arguments);

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <memory>
-
 #include "card/analysis.h"
 #include "card/failure.h"
 
@@ -21,6 +19,9 @@ void draw_icon(HBITMAP image, int control);
 struct AnalysedView {
   SlotTable slots;
   HBITMAP icons[kSlotCount][kMaxIconFrames] = {};
+  AnalysedView() = default;
+  AnalysedView(const AnalysedView&) = delete;  // the bitmaps have one owner
+  AnalysedView& operator=(const AnalysedView&) = delete;
   ~AnalysedView();
 };
 

@@ -2,7 +2,6 @@
 
 #include <libusb.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <deque>
