@@ -84,13 +84,14 @@ std::optional<SaveFormat> save_format_named(const std::string& name) {
   return std::nullopt;
 }
 
-SaveFormat save_format_for_path(const std::string& path) {
+SaveFormat save_format_for_path(const std::string& path, SaveFormat otherwise) {
   const std::string extension = lower_extension(path);
   if (extension == ".mcs" || extension == ".ps1") return SaveFormat::mcs;
   if (extension == ".psx" || extension == ".mcb" || extension == ".mcx" || extension == ".pda")
     return SaveFormat::psx;
   if (extension == ".psv") return SaveFormat::psv;
-  return SaveFormat::raw;
+  if (extension == ".bin") return SaveFormat::raw;
+  return otherwise;
 }
 
 Failure encode_save_file(const uint8_t directory[kFrameSize], const std::vector<uint8_t>& blocks,

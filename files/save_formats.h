@@ -43,9 +43,9 @@ constexpr size_t kPsvName = 0x64;
 // "mcs", "psx", "psv", "raw".
 const char* save_format_name(SaveFormat format);
 std::optional<SaveFormat> save_format_named(const std::string& name);
-// By extension, in any case: .mcs and .ps1, .psx .mcb .mcx .pda, .psv; raw
-// otherwise.
-SaveFormat save_format_for_path(const std::string& path);
+// By extension, in any case: .mcs and .ps1, .psx .mcb .mcx .pda, .psv,
+// .bin raw; `otherwise` for any other name.
+SaveFormat save_format_for_path(const std::string& path, SaveFormat otherwise = SaveFormat::raw);
 
 // The file of a save given its first directory frame and its blocks in
 // chain order. An MCS keeps the frame as the card holds it; PSV files are

@@ -376,7 +376,8 @@ TEST(SaveFormats, FileNamesFollowThePs3RuleAndWhatFileSystemsAllow) {
   EXPECT_EQ(safe_file_name(""), "_");
   EXPECT_EQ(save_format_for_path("x/SAVE.PS1"), SaveFormat::mcs);
   EXPECT_EQ(save_format_for_path("a.pda"), SaveFormat::psx);
-  EXPECT_EQ(save_format_for_path("a.psv.bin"), SaveFormat::raw);
+  EXPECT_EQ(save_format_for_path("a.psv.bin", SaveFormat::mcs), SaveFormat::raw);
+  EXPECT_EQ(save_format_for_path("a.sav", SaveFormat::mcs), SaveFormat::mcs);
   EXPECT_EQ(save_format_for_path("dir.psv/save"), SaveFormat::raw);
 }
 
