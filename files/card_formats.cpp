@@ -99,11 +99,12 @@ Failure decode_into(const FilePrefix& file, CardImage& card, CardFileInfo& info)
   const size_t held = file.bytes.size();
   const uint64_t length = file.length;
   if (length == kCardSize) {
-    if (!is_gme_tagged(file)) {
-      take_after_header(file, 0, CardFormat::raw, card, info);
-      return std::nullopt;
-    }
-  } else if (length == kGmeFileSize) {
+    // Whatever it begins with (an unformatted card, a FreePSXBoot image):
+    // a raw card is the one format every card can be written in.
+    take_after_header(file, 0, CardFormat::raw, card, info);
+    return std::nullopt;
+  }
+  if (length == kGmeFileSize) {
     // Known by its length even when its header was zeroed or is garbage.
     return take_gme(file, card, info);
   } else if (length == kVgsFileSize && starts_with(bytes, held, kVgsTag, 4)) {

@@ -92,7 +92,13 @@ Failure take_psv(const FilePrefix& file, SaveImport& save, std::string& notice) 
   return std::nullopt;
 }
 
-bool is_psx(const FilePrefix& file) { return !has_sc_at(file, 0) && has_sc_at(file, kPsxHeaderSize); }
+bool is_psx(const FilePrefix& file) {
+  // A name may itself begin with "SC": a length of whole blocks after the
+  // header, which no raw save has, then decides.
+  return has_sc_at(file, kPsxHeaderSize) &&
+         (!has_sc_at(file, 0) ||
+          (file.length > kPsxHeaderSize && (file.length - kPsxHeaderSize) % kBlockSize == 0));
+}
 
 Failure take_psx(const FilePrefix& file, SaveImport& save) {
   if (!take_blocks(file, kPsxHeaderSize, file.length - kPsxHeaderSize, save))

@@ -58,9 +58,9 @@ void name_raw_save(SaveImport& save, const std::string& name);
 bool is_psv(const FilePrefix& file);
 Failure take_psv(const FilePrefix& file, SaveImport& save, std::string& notice);
 
-// The 54-byte header family: "SC" at byte 54 where a raw save has none at
-// byte 0; its length and header block count must agree ("The save file has
-// a wrong size !").
+// The 54-byte header family: "SC" at byte 54, and either none at byte 0 (a
+// raw save's) or a length of whole blocks after the header; its length and
+// header block count must agree ("The save file has a wrong size !").
 bool is_psx(const FilePrefix& file);
 Failure take_psx(const FilePrefix& file, SaveImport& save);
 

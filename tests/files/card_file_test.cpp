@@ -60,6 +60,12 @@ TEST(ReadCardFile, EveryFormatIsRecognisedByItsContentWhateverItsName) {
     EXPECT_EQ(info.format, file.format) << file.name;
     EXPECT_EQ(info.notice, "") << file.name;
   }
+  // A 131072-byte file is raw whatever it begins with, even a GME's tag
+  // (found by fuzzing): any card written raw reads back.
+  CardImage tagged = card;
+  std::copy_n("123-456-STD", 12, tagged.bytes.begin());
+  write_file(folder.path("tagged.mcr"), card_bytes(tagged));
+  EXPECT_EQ(read_ok(folder.path("tagged.mcr"), tagged).format, CardFormat::raw);
 }
 
 TEST(ReadCardFile, AVmpWithAWrongSignatureOpensWithAWarning) {
