@@ -138,7 +138,7 @@ int import_save_command(const Arguments& arguments) {
   const int first = first_free_slot(open->card);
   bool imported = false;
   if (Failure failure = import_save_file(file, open->card, open->slots.used, questions, imported))
-    return report_failure(failure);
+    return report_failure(name_ps2_container(arguments.operands[1], failure));
   if (!imported) {
     if (needed_name)
       std::fprintf(stderr,

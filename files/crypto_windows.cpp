@@ -4,6 +4,9 @@
 
 #include <bcrypt.h>
 
+#include <cstring>
+#include <cwchar>
+
 #include "files/crypto.h"
 
 namespace {
@@ -26,14 +29,14 @@ bool aes128_block(bool encrypt, const uint8_t* key, const uint8_t* in, uint8_t* 
   if (!aes.handle) return false;
   const wchar_t* ecb = BCRYPT_CHAIN_MODE_ECB;
   if (!succeeded(BCryptSetProperty(aes.handle, BCRYPT_CHAINING_MODE, (PUCHAR)ecb,
-                                   ULONG((wcslen(ecb) + 1) * sizeof(wchar_t)), 0)))
+                                   ULONG((std::wcslen(ecb) + 1) * sizeof(wchar_t)), 0)))
     return false;
   BCRYPT_KEY_HANDLE key_handle = nullptr;
   if (!succeeded(BCryptGenerateSymmetricKey(aes.handle, &key_handle, nullptr, 0, (PUCHAR)key,
                                             ULONG(kAesKeySize), 0)))
     return false;
   UCHAR input[kAesBlockSize];
-  memcpy(input, in, kAesBlockSize);
+  std::memcpy(input, in, kAesBlockSize);
   ULONG written = 0;
   const NTSTATUS status =
       encrypt ? BCryptEncrypt(key_handle, input, ULONG(kAesBlockSize), nullptr, nullptr, 0, out,

@@ -171,6 +171,12 @@ Failure import_save_file(const FilePrefix& file, CardImage& card, int used_block
   return std::nullopt;
 }
 
+Failure name_ps2_container(const std::string& path, Failure failure) {
+  const std::string container = ps2_container_named(path);
+  if (!failure || failure->text != kNoScHeader || container.empty()) return failure;
+  return fail("This is a PS2 save (" + container + "), which this program does not read.", "File Error");
+}
+
 Failure check_exportable(const SlotTable& slots, int slot, bool allow_corrupted) {
   if (slots.status[slot] == kSlotCorrupted && !allow_corrupted)
     return fail("Corrupted Block !", "Cannot Export");

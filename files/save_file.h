@@ -86,6 +86,10 @@ struct ImportQuestions {
 Failure import_save_file(const FilePrefix& file, CardImage& card, int used_blocks,
                          const ImportQuestions& questions, bool& imported);
 
+// A refusal for want of any PS1 format's header names the PS2 save
+// container the file's name says it is, if any; other failures pass.
+Failure name_ps2_container(const std::string& path, Failure failure);
+
 // Refuses empty slots, and corrupted ones unless corrupted saves are allowed.
 Failure check_exportable(const SlotTable& slots, int slot, bool allow_corrupted);
 

@@ -94,6 +94,18 @@ SaveFormat save_format_for_path(const std::string& path, SaveFormat otherwise) {
   return otherwise;
 }
 
+std::string ps2_container_named(const std::string& path) {
+  static const char* const kContainers[][2] = {{".psu", "EMS"},
+                                              {".max", "Action Replay Max"},
+                                              {".sps", "SharkPort"},
+                                              {".xps", "X-Port"},
+                                              {".cbs", "CodeBreaker"}};
+  const std::string extension = lower_extension(path);
+  for (const auto& container : kContainers)
+    if (extension == container[0]) return extension + ": " + container[1];
+  return "";
+}
+
 Failure encode_save_file(const uint8_t directory[kFrameSize], const std::vector<uint8_t>& blocks,
                          SaveFormat format, std::vector<uint8_t>& bytes) {
   switch (format) {

@@ -47,6 +47,10 @@ std::optional<SaveFormat> save_format_named(const std::string& name);
 // .bin raw; `otherwise` for any other name.
 SaveFormat save_format_for_path(const std::string& path, SaveFormat otherwise = SaveFormat::raw);
 
+// The PS2 save container a file's name says it is (".max: Action Replay
+// Max", ...), "" for any other name. Such a file holds no PS1 save.
+std::string ps2_container_named(const std::string& path);
+
 // The file of a save given its first directory frame and its blocks in
 // chain order. An MCS keeps the frame as the card holds it; PSV files are
 // signed, with a seed drawn from the save (the same save, the same file).

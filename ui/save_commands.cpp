@@ -29,7 +29,8 @@ void import_from(const std::string& path) {
   };
   questions.notice = [](const std::string& text) { show_warning(text); };
   bool imported = false;
-  if (!show_failure(import_save_file(file, app.card, app.slots.used, questions, imported)) && imported)
+  const Failure failure = import_save_file(file, app.card, app.slots.used, questions, imported);
+  if (!show_failure(name_ps2_container(path, failure)) && imported)
     analyse_and_show();
 }
 

@@ -353,6 +353,10 @@ TEST(SaveFormats, PsvSignaturesAreCheckedAndPs2SavesRefused) {
   EXPECT_EQ(message_of(import_save_file(loaded(ragged_psx), card, 2, answering(""), imported)),
             "The save file has a wrong size !");
   EXPECT_EQ(card.bytes, before.bytes);
+  const Failure ps2_container = import_save_file(loaded(Bytes(4096, 0x20)), card, 2, answering(""), imported);
+  EXPECT_EQ(message_of(name_ps2_container("game.MAX", ps2_container)),
+            "This is a PS2 save (.max: Action Replay Max), which this program does not read.");
+  EXPECT_EQ(message_of(name_ps2_container("game.bin", ps2_container)), "Wrong File Format !\n(no SC header)");
 
   // A header with no name asks for one, as a raw save does.
   SaveSpec unnamed = save;
