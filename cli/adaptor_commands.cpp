@@ -76,7 +76,9 @@ int read_command(const Arguments& arguments) {
   auto card = std::make_unique<CardImage>();
   if (Failure failure = read_from_adaptor(false, *card)) return report_failure(failure);
   const std::string& out = arguments.operands[0];
-  if (Failure failure = write_card_file(out, *card)) return report_failure(failure);
+  CardFileInfo file;
+  file.format = card_format_for_path(out);  // read SCEVMC0.VMP makes a card a PSP takes
+  if (Failure failure = write_card_file(out, *card, file)) return report_failure(failure);
   // The file holds the card byte for byte whatever it is; the analysis only
   // tells the user what it holds (and would clear byte 0 of a copy it rejects).
   auto analysed = std::make_unique<CardImage>(*card);
