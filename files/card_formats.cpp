@@ -42,15 +42,6 @@ bool is_gme_tagged(const FilePrefix& file) {
   return starts_with(file.bytes.data(), file.bytes.size(), kGmeTag, sizeof kGmeTag);
 }
 
-std::string ends_lower(const std::string& path) {
-  const size_t dot = path.find_last_of('.');
-  const size_t slash = path.find_last_of("/\\");
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string extension = path.substr(dot);
-  for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
-
 // The slots in use whose block a short file does not hold at all, as "3, 4".
 std::string slots_lacking_data(const CardImage& card, size_t card_bytes_held) {
   std::string slots;
@@ -171,7 +162,7 @@ std::optional<CardFormat> writable_card_format(const std::string& name) {
 }
 
 CardFormat card_format_for_path(const std::string& path) {
-  const std::string extension = ends_lower(path);
+  const std::string extension = lowercase_extension(path);
   if (extension == ".gme") return CardFormat::gme;
   if (extension == ".mem" || extension == ".vgs") return CardFormat::vgs;
   if (extension == ".vmp") return CardFormat::vmp;

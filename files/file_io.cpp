@@ -1,5 +1,6 @@
 #include "files/file_io.h"
 
+#include <cctype>
 #include <cstdio>
 #include <new>
 
@@ -79,4 +80,13 @@ Failure write_file_replacing(const std::string& path, const uint8_t* bytes, size
     return fail(kCannotWrite, "File Error");
   }
   return std::nullopt;
+}
+
+std::string lowercase_extension(const std::string& path) {
+  const size_t dot = path.find_last_of('.');
+  const size_t slash = path.find_last_of("/\\");
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string extension = path.substr(dot);
+  for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
 }

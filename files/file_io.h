@@ -28,5 +28,9 @@ Failure read_file_prefix(const std::string& path, size_t limit, FilePrefix& out)
 // file !".
 Failure write_file_replacing(const std::string& path, const uint8_t* bytes, size_t size);
 
+// The extension of a path's file name in lower case, with its dot (".gme"),
+// or "" when the name has none.
+std::string lowercase_extension(const std::string& path);
+
 // Moves `from` over `to`, replacing it in one step. Defined per platform.
 bool replace_file(const std::string& from, const std::string& to);

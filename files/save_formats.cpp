@@ -5,19 +5,11 @@
 #include <cstring>
 
 #include "files/crypto.h"
+#include "files/file_io.h"
 
 namespace {
 
 constexpr size_t kPs3NameHead = 12;  // characters the PS3 keeps as they are
-
-std::string lower_extension(const std::string& path) {
-  const size_t dot = path.find_last_of('.');
-  const size_t slash = path.find_last_of("/\\");
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string extension = path.substr(dot);
-  for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
 
 bool is_shift_jis_lead(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
@@ -85,7 +77,7 @@ std::optional<SaveFormat> save_format_named(const std::string& name) {
 }
 
 SaveFormat save_format_for_path(const std::string& path, SaveFormat otherwise) {
-  const std::string extension = lower_extension(path);
+  const std::string extension = lowercase_extension(path);
   if (extension == ".mcs" || extension == ".ps1") return SaveFormat::mcs;
   if (extension == ".psx" || extension == ".mcb" || extension == ".mcx" || extension == ".pda")
     return SaveFormat::psx;
@@ -100,7 +92,7 @@ std::string ps2_container_named(const std::string& path) {
                                               {".sps", "SharkPort"},
                                               {".xps", "X-Port"},
                                               {".cbs", "CodeBreaker"}};
-  const std::string extension = lower_extension(path);
+  const std::string extension = lowercase_extension(path);
   for (const auto& container : kContainers)
     if (extension == container[0]) return extension + ": " + container[1];
   return "";
