@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "adaptor/card_sync.h"
+#include "card/card_check.h"
 #include "card/editing.h"
 #include "tests/adaptor/emulated_adaptor.h"
 #include "tests/support/card_maker.h"
@@ -190,7 +191,7 @@ TEST(SyncCard, WritesTheDifferencesInRunsAndReadsThemBack) {
   plug_in(on_card);
   SyncReport report;
   std::vector<SyncStep> steps;
-  ASSERT_FALSE(sync_card(card, false, true, [&](SyncStep s, int, int) { steps.push_back(s); }, report));
+  ASSERT_FALSE(sync_card(card, {}, {}, [&](SyncStep s, int, int) { steps.push_back(s); }, report));
   EXPECT_EQ(emulator_counts().exchanges(), 1025 + 65 + 65);
   EXPECT_EQ(emulated_card().bytes, card.bytes);
   EXPECT_EQ(report.written, frames_from(64, 127));
@@ -199,15 +200,80 @@ TEST(SyncCard, WritesTheDifferencesInRunsAndReadsThemBack) {
 
   // Nothing left to change: the card is read and nothing else is sent.
   plug_in(card);
-  ASSERT_FALSE(sync_card(card, false, true, {}, report));
+  ASSERT_FALSE(sync_card(card, {}, {}, {}, report));
   EXPECT_EQ(emulator_counts().exchanges(), 1025);
   EXPECT_TRUE(report.written.empty());
 
-  // --all: every frame in one run, without reading first.
+  // --all: every frame, the directory block last, without reading first.
   plug_in(stamped_card(3));
-  ASSERT_FALSE(sync_card(card, true, false, {}, report));
-  EXPECT_EQ(emulator_counts().exchanges(), 1025);
+  ASSERT_FALSE(sync_card(card, {true, false, false}, {}, {}, report));
+  EXPECT_EQ(emulator_counts().exchanges(), 1024 + 2);
+  EXPECT_EQ(frames_written().front(), 64);
+  EXPECT_EQ(frames_written().back(), 63);
   EXPECT_EQ(emulated_card().bytes, card.bytes);
+}
+
+// What the card held goes to the caller (for its backup) before any frame
+// is sent; a write cut short after the saves' blocks leaves the old directory.
+TEST(SyncCard, ShowsTheCardBeforeWritingAndWritesTheDirectoryLast) {
+  const CardImage on_card = card_with_saves();
+  CardImage card = on_card;
+  delete_save(card, 0);                       // directory frame 1
+  for (int f = 64; f < 128; ++f) frame(card, f)[3] ^= 0x20;  // its block
+  EmulatorSetup setup;
+  setup.detect_fault = DetectFault::no_card;  // pulled out before the directory's run
+  setup.detect_fault_from = 2;
+  plug_in(on_card, setup);
+  CardImage seen;
+  std::vector<int> to_write;
+  const BeforeWriting keep = [&](const CardImage& read, const std::vector<int>& frames) -> Failure {
+    EXPECT_EQ(emulator_counts().writes, 0);
+    seen = read;
+    to_write = frames;
+    return std::nullopt;
+  };
+  SyncReport report;
+  EXPECT_EQ(text_of(sync_card(card, {}, keep, {}, report)), "No PS1 Memory Card Detected.");
+  EXPECT_EQ(seen.bytes, on_card.bytes);
+  EXPECT_EQ(to_write.size(), 65u);
+  EXPECT_EQ(report.written, frames_from(64, 127));
+  EXPECT_EQ(0, std::memcmp(block(emulated_card(), 0), block(on_card, 0), 8192));
+
+  // A caller that cannot keep what the card held stops the write.
+  plug_in(on_card);
+  const BeforeWriting refuse = [](const CardImage&, const std::vector<int>&) { return fail("no backup"); };
+  EXPECT_EQ(text_of(sync_card(card, {true, true, true}, refuse, {}, report)), "no backup");
+  EXPECT_EQ(emulator_counts().writes, 0);
+}
+
+// Cards that take a write and keep something else: only the read-back tells.
+TEST(SyncCard, TheReadBackCatchesACardThatStoresAWriteWrongly) {
+  const CardImage on_card = card_with_saves();
+  CardImage card = on_card;
+  frame(card, 300)[9] ^= 0x04;
+  EmulatorSetup setup;
+  setup.reply_fault = ReplyFault::flipped_bit;
+  setup.fault_frame = 300;
+  plug_in(on_card, setup);
+  SyncReport report;
+  EXPECT_EQ(text_of(sync_card(card, {}, {}, {}, report)), "Verify Error: frame 300 differs on the card.");
+  EXPECT_EQ(report.written, std::vector<int>({300}));
+
+  // A fake 64 KB card: the second half's frames land on the first half's.
+  setup = EmulatorSetup{};
+  setup.half_size = true;
+  plug_in(blank_card(), setup);
+  bool mirrored = false;
+  const BeforeWriting look = [&](const CardImage& read, const std::vector<int>&) -> Failure {
+    mirrored = halves_mirror(read);
+    return std::nullopt;
+  };
+  const std::string verify = text_of(sync_card(card, {}, look, {}, report));
+  EXPECT_TRUE(mirrored);
+  // Every frame is read back: frames 0 and 7..63 were never written, yet
+  // writes of 512 and 519..575 overwrote them.
+  EXPECT_EQ(emulator_counts().reads, 1024 + 1024);
+  EXPECT_EQ(verify.substr(0, 30), "Verify Error: frames 0, 7..63,") << verify;
 }
 
 TEST(SyncCard, SaysWhatGotThereWhenTheCardRefusesOrDiffers) {
@@ -219,8 +285,8 @@ TEST(SyncCard, SaysWhatGotThereWhenTheCardRefusesOrDiffers) {
   setup.fault_frame = 12;
   plug_in(on_card, setup);
   SyncReport report;
-  EXPECT_EQ(text_of(sync_card(card, false, true, {}, report)), "Write Error");
-  EXPECT_EQ(report.written, std::vector<int>({10, 11}));
+  EXPECT_EQ(text_of(sync_card(card, {}, {}, {}, report)), "Write Error");
+  EXPECT_EQ(report.written, std::vector<int>({300, 10, 11}));  // the saves' blocks first
   EXPECT_EQ(frames_written(), report.written);
 
   // The card acknowledges frame 300 but gives back something else.
@@ -233,7 +299,7 @@ TEST(SyncCard, SaysWhatGotThereWhenTheCardRefusesOrDiffers) {
     (*reply)[142] ^= 0x01;
   };
   plug_in(on_card, setup);
-  EXPECT_EQ(text_of(sync_card(card, false, true, {}, report)),
+  EXPECT_EQ(text_of(sync_card(card, {}, {}, {}, report)),
             "Verify Error: frame 300 differs on the card.");
   EXPECT_EQ(report.verified, std::vector<int>({10, 11, 12}));
   EXPECT_EQ(report.mismatched, std::vector<int>({300}));
