@@ -7,8 +7,8 @@
 
 const char kHalvesMirrorMeaning[] =
     "The card's second 64 KB answer the same bytes as its first: it holds 64 KB, not 128 KB, as "
-    "fake cards do. Slots 8 to 15 are slots 1 to 7 and the directory again, so a save written "
-    "there overwrites the saves in slots 1 to 7 and the directory.";
+    "fake cards do. Slot 8 is its directory again and slots 9 to 15 are slots 1 to 7, so a save "
+    "written to slots 8 to 15 destroys the directory or the saves in slots 1 to 7.";
 
 namespace {
 
@@ -181,6 +181,22 @@ struct Check {
 };
 
 }  // namespace
+
+std::string frames_in_words(const std::vector<int>& frames) {
+  std::string text = frames.size() == 1 ? "frame " : "frames ";
+  for (size_t i = 0; i < frames.size();) {
+    size_t end = i;
+    while (end + 1 < frames.size() && frames[end + 1] == frames[end] + 1) ++end;
+    text += (i ? ", " : "") + std::to_string(frames[i]);
+    if (end > i + 1) {  // three or more in a row
+      text += ".." + std::to_string(frames[end]);
+      i = end + 1;
+    } else {
+      ++i;
+    }
+  }
+  return text;
+}
 
 bool halves_mirror(const CardImage& card, int frames_per_block) {
   if (!is_loaded(card)) return false;

@@ -30,3 +30,6 @@ bool halves_mirror(const CardImage& card, int frames_per_block = kFramesPerBlock
 
 // What a mirrored card means, for a warning.
 extern const char kHalvesMirrorMeaning[];
+
+// Ascending frames in words: "frame 3", "frames 5, 6", "frames 0..63, 512".
+std::string frames_in_words(const std::vector<int>& frames);

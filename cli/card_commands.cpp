@@ -21,14 +21,6 @@ struct OpenCard {
   SlotTable slots;
 };
 
-std::optional<int> parse_slot(const std::string& text) {
-  if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos)
-    return std::nullopt;
-  const int slot = std::stoi(text);
-  if (slot < 1 || slot > kSlotCount) return std::nullopt;
-  return slot - 1;
-}
-
 std::string blocks_text(int blocks) {
   return std::to_string(blocks) + (blocks == 1 ? " block" : " blocks");
 }
@@ -44,6 +36,14 @@ int first_free_slot(const CardImage& card) {
 }
 
 }  // namespace
+
+std::optional<int> parse_slot(const std::string& text) {
+  if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
+  const int slot = std::stoi(text);
+  if (slot < 1 || slot > kSlotCount) return std::nullopt;
+  return slot - 1;
+}
 
 Failure open_card(const std::string& path, bool allow_corrupted, CardImage& card, SlotTable& slots) {
   bool opened = false;

@@ -20,3 +20,20 @@ std::string slot_lines(const CardImage& card, const SlotTable& slots);
 // "name": ..., "info": ..., "title": ...}, {"slot": 3, "state": "more",
 // "first": 2}, {"slot": 4, "state": "free"}, ...]}
 std::string slot_json(const CardImage& card, const SlotTable& slots);
+
+// "list --deleted": one line per deleted save, fields separated by tabs:
+//   slot, "deleted", blocks, file name, title, "can be restored" or
+//   "cannot be restored: <why>"
+// and for a deleted further block no deleted first block reaches:
+//   slot, "deleted block", "cannot be restored: <why>"
+// then "n of m can be restored".
+std::string deleted_lines(const CardImage& card);
+// {"deleted": [{"slot": 4, "first": true, "slots": [4, 3], "name": ...,
+// "title": ..., "restorable": true}, {"slot": 9, "first": false, "slots":
+// [9], "restorable": false, "why": ...}]}
+std::string deleted_json(const CardImage& card);
+
+// A text as one field of a line: control characters as U+FFFD.
+std::string line_field(const std::string& utf8);
+// A JSON string, quoted and escaped.
+std::string json_string(const std::string& utf8);
