@@ -160,6 +160,50 @@ TEST(Cli, EditsCardFilesAndLeavesThemWholeWhenItFails) {
   EXPECT_EQ(run.err, "Wrong file size !\n");
 }
 
+TEST(Cli, UndeletesWhatWasDeletedAndChecksCardsWithoutChangingThem) {
+  TempFolder folder;
+  const std::string card = folder.path("card.mcr");
+  write_file(card, card_bytes(listed_card()));
+  ASSERT_EQ(cli({"delete", card, "3"}).status, 0);
+  ProgramRun run = cli({"list", card, "--deleted"});
+  EXPECT_EQ(run.out, "2\tdeleted\t2\tBISLPSP00001GAME\t\xE3\x83\x9D\xE3\x82\xB1\xE3\x83\x83\xE3\x83\x88\t"
+                     "can be restored\n1 of 1 can be restored\n");
+  run = cli({"undelete", card, "2", "--output", folder.path("back.mcr")});
+  EXPECT_EQ(run.out, "Restored slot 2 (BISLPSP00001GAME, 2 blocks) in " + folder.path("back.mcr") + ".\n");
+  EXPECT_EQ(read_file(folder.path("back.mcr")), card_bytes(listed_card()));
+
+  // A new save takes the deleted save's first block: the rest cannot come back.
+  write_file(folder.path("one.mcs"), mcs_file(SaveSpec{}));
+  ASSERT_EQ(cli({"import", card, folder.path("one.mcs")}).status, 0);
+  EXPECT_EQ(cli({"list", card, "--deleted"}).out,
+            "3\tdeleted block\tcannot be restored: it is a further block of a deleted save whose first "
+            "block is gone\n0 of 1 can be restored\n");
+  const Bytes before = read_file(card);
+  run = cli({"undelete", card, "3"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Cannot undelete slot 3: it holds a further block of a deleted save, not its first block.\n");
+  EXPECT_EQ(read_file(card), before);
+
+  run = cli({"check", folder.path("back.mcr")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "bad-directory-checksum (frame 5): The directory frame of slot 5 is damaged (its checksum "
+                     "is wrong): the slot shows as corrupted, and so does any save whose chain passes it.\n"
+                     "1 fault found.\n");
+  run = cli({"check", folder.path("back.mcr"), "--json"});
+  EXPECT_TRUE(starts_with(run.out, "{\"sound\": false, \"faults\": [\n  {\"fault\": \"bad-directory-checksum\", "
+                                   "\"frames\": [5], \"meaning\": \"The directory")) << run.out;
+  // A card the other commands refuse is still described; nothing is repaired.
+  CardImage refused = blank_card();
+  break_checksum(refused, 0);
+  write_file(folder.path("refused.mcr"), card_bytes(refused));
+  EXPECT_TRUE(starts_with(cli({"check", folder.path("refused.mcr")}).out, "bad-header-checksum (frame 0): "));
+  EXPECT_EQ(read_file(folder.path("refused.mcr")), card_bytes(refused));
+  write_file(folder.path("blank.mcr"), card_bytes(blank_card()));
+  run = cli({"check", folder.path("blank.mcr"), "--json"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "{\"sound\": true, \"faults\": []}\n");
+}
+
 TEST(Cli, AWrongCommandLineIsExitStatusTwoWithTheUsage) {
   for (const std::vector<std::string>& words :
        std::vector<std::vector<std::string>>{{},
