@@ -1,5 +1,6 @@
 #include "card/card_check.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -46,6 +47,7 @@ struct Check {
   uint8_t next(int slot) const { return directory_frame(card, slot)[kDirNext]; }
 
   void add(const char* name, std::vector<int> frames, std::string meaning) {
+    std::sort(frames.begin(), frames.end());
     faults.push_back(CardFault{name, std::move(frames), std::move(meaning)});
   }
 
@@ -167,9 +169,7 @@ struct Check {
       const int block_number = int(broken) / kFramesPerBlock;
       const std::string whose =
           block_number == 0 ? "the directory" : "the block of " + slot_text(block_number - 1);
-      std::vector<int> frames{list_frame, int(broken)};
-      if (int(broken) < list_frame) std::swap(frames[0], frames[1]);
-      add("broken-sector", frames,
+      add("broken-sector", {list_frame, int(broken)},
           "The card lists frame " + std::to_string(broken) + " (in " + whose +
               ") as broken and keeps a replacement for it in block 0 (frames " +
               std::to_string(kFirstReplacementFrame) + " to " +
