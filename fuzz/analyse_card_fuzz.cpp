@@ -1,5 +1,6 @@
 // analyse_card on any card image, with and without corrupted saves allowed,
-// and the command line's listing of what it found.
+// the command line's listings of what it found (its slots and its deleted
+// saves), and the card check.
 //
 // Input: the card image (131072 bytes; a shorter input is laid over a
 // freshly formatted card, a longer one is cut).
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "card/analysis.h"
+#include "card/card_check.h"
 #include "cli/listing.h"
 #include "fuzz/fuzz_support.h"
 
@@ -53,6 +55,26 @@ void check_listing(const CardImage& card, const SlotTable& table) {
   for (size_t at = json.find("{\"slot\": "); at != std::string::npos; at = json.find("{\"slot\": ", at + 1))
     ++slots;
   FUZZ_CHECK(slots == size_t(kSlotCount));
+  const std::string deleted = deleted_lines(card);
+  FUZZ_CHECK(clean_utf8(deleted) && clean_utf8(deleted_json(card)));
+  FUZZ_CHECK(deleted.size() > 0 && deleted.back() == '\n');
+}
+
+// Every fault names frames of the card and says what it means; an
+// unformatted card is that and nothing more, and a card without faults
+// shows no corrupted slot.
+void check_faults(const CardImage& card, const SlotTable* table) {
+  const std::vector<CardFault> faults = check_card(card);
+  for (const CardFault& fault : faults) {
+    FUZZ_CHECK(!fault.name.empty() && !fault.meaning.empty() && clean_utf8(fault.meaning));
+    FUZZ_CHECK(!fault.frames.empty() && std::is_sorted(fault.frames.begin(), fault.frames.end()));
+    FUZZ_CHECK(fault.frames.front() >= 0 && fault.frames.back() < kFrameCount);
+  }
+  if (!is_loaded(card)) FUZZ_CHECK(faults.size() == 1 && faults[0].name == "not-formatted");
+  if (!table || !faults.empty()) return;
+  for (int slot = 0; slot < kSlotCount; ++slot)
+    FUZZ_CHECK(table->status[slot] != kSlotCorrupted || directory_frame(card, slot)[0] == kStateMiddle ||
+               directory_frame(card, slot)[0] == kStateLast);
 }
 
 }  // namespace
@@ -73,7 +95,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Nothing of the table before leaks into an analysis.
     FUZZ_CHECK(same_analysis(*table, *first));
     check_listing(image, *table);
-  } else {
+  }
+  check_faults(image, loaded ? first.get() : nullptr);
+  if (!loaded) {
     // A failed analysis unloads the card: analysing it again fails too.
     FUZZ_CHECK(!analyse_and_check(card, *table, true));
   }
