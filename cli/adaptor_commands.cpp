@@ -112,7 +112,15 @@ int write_command(const Arguments& arguments) {
   auto card = std::make_unique<CardImage>();
   auto slots = std::make_unique<SlotTable>();
   const std::string& path = arguments.operands[0];
-  if (Failure failure = open_card(path, false, *card, *slots)) return report_failure(failure);
+  bool opened = false;
+  if (Failure failure = read_card_file(path, *card, opened)) return report_failure(failure);
+  // An unformatted card, or one "corrupted" on purpose, goes to the card
+  // byte for byte, as "read" took it: a backup must come back whatever it
+  // holds. The analysis only tells (and clears byte 0 of the copy it rejects).
+  auto analysed = std::make_unique<CardImage>(*card);
+  if (Failure failure = analyse_card(*analysed, *slots, false))
+    std::fprintf(stderr, "%s holds no formatted memory card (%s): it is written as it is.\n", path.c_str(),
+                 failure->text.c_str());
   if (Failure failure = connect()) return report_failure(failure);
   SyncOrders orders;
   orders.all = arguments.has("--all");

@@ -290,6 +290,18 @@ TEST_F(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
                             "0 frames were written before it stopped.\n");
   EXPECT_TRUE(starts_with(counts(), "detects 1\nreads 1024\nwrites 0\n")) << counts();
 
+  // An unformatted card is backed up, and put back, byte for byte.
+  plug_in(CardImage{});
+  data_home = folder.path("data");
+  result = run({"write", folder.path("changed.mcr")});
+  const std::string blank_backup = result.out.substr(24, result.out.find(".\n") - 24);
+  EXPECT_EQ(read_file(blank_backup), Bytes(kCardSize, 0)) << result.out;
+  result = run({"write", blank_backup});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, blank_backup + " holds no formatted memory card (Wrong Memory Card format.): "
+                                       "it is written as it is.\n");
+  EXPECT_EQ(read_file(real), Bytes(kCardSize, 0));
+
   // The card refuses a frame: the command says which frames got there.
   result = run({"write", folder.path("changed.mcr"), "--all", "--no-backup"}, "refused@66");
   EXPECT_EQ(result.status, 1);
