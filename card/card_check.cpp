@@ -141,8 +141,9 @@ struct Check {
               " bytes: programs that trust the size read too much or too little of it.");
     if (!save_header_well_formed(card, first))
       add("bad-save-header", {(first + 1) * kFramesPerBlock},
-          save + " begins with a save header that is not well formed (\"SC\", the icon flag and "
-                 "the block count of its size field): the save shows as corrupted.");
+          save +
+              " begins with a save header that is not well formed (\"SC\", the icon flag and "
+              "the block count of its size field): the save shows as corrupted.");
   }
 
   void check_orphans() {

@@ -16,7 +16,8 @@ uint8_t next_of(const CardImage& card, int slot) { return directory_frame(card, 
 
 std::string no_longer_its_own(const CardImage& card, int slot) {
   const uint8_t state = state_of(card, slot);
-  if ((state & 0xF0) == kInUseNibble) return "the block in " + slot_text(slot) + " now belongs to another save";
+  if ((state & 0xF0) == kInUseNibble)
+    return "the block in " + slot_text(slot) + " now belongs to another save";
   if (state == kDeletedFirst)
     return "the block in " + slot_text(slot) + " now belongs to another deleted save";
   char hex[8];
@@ -39,7 +40,8 @@ DeletedSave follow_deleted_chain(const CardImage& card, int first) {
     const int link = next_of(card, at);
     if (link == kEndOfChain) {
       if (state_of(card, at) == kDeletedMiddle)
-        save.why_not = "its chain ends at a middle block, in " + slot_text(at) + ": its last block is lost";
+        save.why_not =
+            "its chain ends at a middle block, in " + slot_text(at) + ": its last block is lost";
       break;
     }
     if (at != first && state_of(card, at) == kDeletedLast) {
@@ -61,7 +63,8 @@ DeletedSave follow_deleted_chain(const CardImage& card, int first) {
     }
     save.slots.push_back(link);
     if (frame_is_bad(directory_frame(card, link))) {
-      save.why_not = "the directory frame of " + slot_text(link) + " is damaged (its checksum is wrong)";
+      save.why_not =
+          "the directory frame of " + slot_text(link) + " is damaged (its checksum is wrong)";
       break;
     }
   }
@@ -81,11 +84,12 @@ void refuse_shared_blocks(const CardImage& card, std::vector<DeletedSave>& saves
     for (int slot : save.slots) {
       for (const DeletedSave& other : saves)
         if (&other != &save && std::count(other.slots.begin(), other.slots.end(), slot))
-          save.why_not = "the block in " + slot_text(slot) + " is also a block of the deleted save in " +
-                         slot_text(other.first);
+          save.why_not = "the block in " + slot_text(slot) +
+                         " is also a block of the deleted save in " + slot_text(other.first);
       for (int live = 0; live < kSlotCount && save.why_not.empty(); ++live)
         if (DirectoryFrame{directory_frame(card, live)}.in_use() && next_of(card, live) == slot)
-          save.why_not = "the block in " + slot_text(slot) + " is linked from the save in " + slot_text(live);
+          save.why_not =
+              "the block in " + slot_text(slot) + " is linked from the save in " + slot_text(live);
       if (!save.why_not.empty()) break;
     }
   }
@@ -102,9 +106,10 @@ std::vector<DeletedSave> deleted_saves(const CardImage& card) {
   for (int slot = 0; slot < kSlotCount; ++slot) {
     const uint8_t state = state_of(card, slot);
     if (state != kDeletedMiddle && state != kDeletedLast) continue;
-    const bool reached = std::any_of(saves.begin(), saves.begin() + with_first, [slot](const DeletedSave& s) {
-      return std::count(s.slots.begin(), s.slots.end(), slot) != 0;
-    });
+    const bool reached =
+        std::any_of(saves.begin(), saves.begin() + with_first, [slot](const DeletedSave& s) {
+          return std::count(s.slots.begin(), s.slots.end(), slot) != 0;
+        });
     if (reached) continue;
     DeletedSave lone;
     lone.first = slot;

@@ -35,6 +35,7 @@ int backups_command(const Arguments&) {
     return kDone;
   }
   for (const Backup& backup : backups)
-    std::printf("%s\t%s\t%s\n", backup.taken.c_str(), backup.path.c_str(), backup_contents(backup.path).c_str());
+    std::printf("%s\t%s\t%s\n", backup.taken.c_str(), backup.path.c_str(),
+                backup_contents(backup.path).c_str());
   return kDone;
 }

@@ -99,8 +99,12 @@ std::string slot_list_json(const std::vector<int>& slots) {
   return out + "]";
 }
 
-std::string deleted_name(const CardImage& card, int slot) { return latin1_to_utf8(name_caption(card, slot)); }
-std::string deleted_title(const CardImage& card, int slot) { return shift_jis_to_utf8(title_bytes(card, slot)); }
+std::string deleted_name(const CardImage& card, int slot) {
+  return latin1_to_utf8(name_caption(card, slot));
+}
+std::string deleted_title(const CardImage& card, int slot) {
+  return shift_jis_to_utf8(title_bytes(card, slot));
+}
 
 }  // namespace
 
@@ -109,17 +113,19 @@ std::string deleted_lines(const CardImage& card) {
   int restorable = 0;
   const std::vector<DeletedSave> saves = deleted_saves(card);
   for (const DeletedSave& save : saves) {
-    const std::string verdict = save.why_not.empty() ? "can be restored" : "cannot be restored: " + save.why_not;
+    const std::string verdict =
+        save.why_not.empty() ? "can be restored" : "cannot be restored: " + save.why_not;
     restorable += save.why_not.empty();
     out += std::to_string(save.first + 1);
     if (save.has_first)
       out += "\tdeleted\t" + std::to_string(save.slots.size()) + "\t" +
-             line_field(deleted_name(card, save.first)) + "\t" + line_field(deleted_title(card, save.first)) +
-             "\t" + verdict + "\n";
+             line_field(deleted_name(card, save.first)) + "\t" +
+             line_field(deleted_title(card, save.first)) + "\t" + verdict + "\n";
     else
       out += "\tdeleted block\t" + verdict + "\n";
   }
-  return out + std::to_string(restorable) + " of " + std::to_string(saves.size()) + " can be restored\n";
+  return out + std::to_string(restorable) + " of " + std::to_string(saves.size()) +
+         " can be restored\n";
 }
 
 std::string deleted_json(const CardImage& card) {
@@ -128,7 +134,8 @@ std::string deleted_json(const CardImage& card) {
   for (size_t i = 0; i < saves.size(); ++i) {
     const DeletedSave& save = saves[i];
     out += std::string(i ? ",\n" : "\n") + "  {\"slot\": " + std::to_string(save.first + 1) +
-           ", \"first\": " + (save.has_first ? "true" : "false") + ", \"slots\": " + slot_list_json(save.slots);
+           ", \"first\": " + (save.has_first ? "true" : "false") +
+           ", \"slots\": " + slot_list_json(save.slots);
     if (save.has_first)
       out += ", \"name\": " + json_string(deleted_name(card, save.first)) +
              ", \"title\": " + json_string(deleted_title(card, save.first));

@@ -25,11 +25,13 @@ int list_deleted_command(const Arguments& arguments) {
   if (arguments.has("--adaptor")) {
     // The directory and the save heads tell all that undelete looks at.
     if (Failure failure = read_from_adaptor(true, open->card)) return report_failure(failure);
-    if (Failure failure = analyse_card(open->card, open->slots, false)) return report_failure(failure);
+    if (Failure failure = analyse_card(open->card, open->slots, false))
+      return report_failure(failure);
   } else if (Failure failure = open_card(arguments.operands[0], false, open->card, open->slots)) {
     return report_failure(failure);
   }
-  const std::string listing = arguments.has("--json") ? deleted_json(open->card) : deleted_lines(open->card);
+  const std::string listing =
+      arguments.has("--json") ? deleted_json(open->card) : deleted_lines(open->card);
   std::fputs(listing.c_str(), stdout);
   return kDone;
 }
@@ -40,13 +42,14 @@ int undelete_command(const Arguments& arguments) {
   const std::string& card_path = arguments.operands[0];
   const std::string out = arguments.value("--output").value_or(card_path);
   auto open = std::make_unique<OpenCard>();
-  if (Failure failure = open_card(card_path, false, open->card, open->slots)) return report_failure(failure);
+  if (Failure failure = open_card(card_path, false, open->card, open->slots))
+    return report_failure(failure);
   if (Failure failure = undelete_save(open->card, *slot)) return report_failure(failure);
   if (Failure failure = write_card_file(out, open->card)) return report_failure(failure);
   // A save is restored only when its size field counts its blocks.
   const int blocks = int(DirectoryFrame{directory_frame(open->card, *slot)}.size() / kBlockSize);
   std::printf("Restored slot %d (%s, %d %s) in %s.\n", *slot + 1,
-              latin1_to_utf8(name_caption(open->card, *slot)).c_str(), blocks, blocks == 1 ? "block" : "blocks",
-              out.c_str());
+              latin1_to_utf8(name_caption(open->card, *slot)).c_str(), blocks,
+              blocks == 1 ? "block" : "blocks", out.c_str());
   return kDone;
 }

@@ -42,7 +42,8 @@ bool parse_backup_name(const std::string& file, BackupName& out) {
   out.stamp = stem.substr(0, kStampLength);
   out.sequence = 1;
   if (stem.size() == kStampLength) return true;
-  if (stem.size() != kStampLength + 3 || stem[kStampLength] != '_' || !digits(stem, kStampLength + 1, 2))
+  if (stem.size() != kStampLength + 3 || stem[kStampLength] != '_' ||
+      !digits(stem, kStampLength + 1, 2))
     return false;
   out.sequence = std::stoi(stem.substr(kStampLength + 1));
   return out.sequence >= 2;
@@ -78,8 +79,10 @@ Failure cannot_back_up(const std::string& folder, const std::string& why) {
 Failure backup_folder(std::string& folder) {
   const std::string data = user_data_folder();
   if (data.empty())
-    return fail(std::string("Cannot back up the Memory Card: the environment names no folder for this "
-                            "user's data.") + kNothingSent);
+    return fail(
+        std::string("Cannot back up the Memory Card: the environment names no folder for this "
+                    "user's data.") +
+        kNothingSent);
   folder = path_in(data, "backups");
   return std::nullopt;
 }
@@ -89,7 +92,8 @@ Failure write_backup(const CardImage& card, std::string& path) {
   if (Failure failure = backup_folder(folder)) return failure;
   if (!make_folders(folder)) return cannot_back_up(folder, "the folder cannot be made");
   std::tm now{};
-  if (!local_time(std::time(nullptr), now)) return cannot_back_up(folder, "the system tells no time");
+  if (!local_time(std::time(nullptr), now))
+    return cannot_back_up(folder, "the system tells no time");
   char stamp[80];  // room for any int the fields could hold
   std::snprintf(stamp, sizeof stamp, kStampPattern, now.tm_year + 1900, now.tm_mon + 1, now.tm_mday,
                 now.tm_hour, now.tm_min, now.tm_sec);

@@ -26,11 +26,13 @@ std::string user_data_folder() {
   return "";
 }
 
-std::string path_in(const std::string& folder, const std::string& name) { return folder + "/" + name; }
+std::string path_in(const std::string& folder, const std::string& name) {
+  return folder + "/" + name;
+}
 
 // The user's saves are nobody else's business: folders made here are private.
 bool make_folders(const std::string& folder) {
-  for (size_t end = folder.find('/', 1); ; end = folder.find('/', end + 1)) {
+  for (size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
     const std::string part = folder.substr(0, end);
     if (mkdir(part.c_str(), 0700) != 0 && !is_folder(part)) return false;
     if (end == std::string::npos) break;

@@ -21,12 +21,14 @@ std::string user_data_folder() {
   return "";
 }
 
-std::string path_in(const std::string& folder, const std::string& name) { return folder + "\\" + name; }
+std::string path_in(const std::string& folder, const std::string& name) {
+  return folder + "\\" + name;
+}
 
 // Each folder from the top down; a drive ("C:") or a share ("\\server\share")
 // fails to be made and is simply passed.
 bool make_folders(const std::string& folder) {
-  for (size_t end = folder.find_first_of("\\/", 1); ; end = folder.find_first_of("\\/", end + 1)) {
+  for (size_t end = folder.find_first_of("\\/", 1);; end = folder.find_first_of("\\/", end + 1)) {
     CreateDirectoryA(folder.substr(0, end).c_str(), nullptr);
     if (end == std::string::npos) break;
   }
@@ -46,7 +48,8 @@ std::vector<std::string> files_in(const std::string& folder) {
 }
 
 bool create_new_file(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
   return true;

@@ -72,9 +72,10 @@ void check_faults(const CardImage& card, const SlotTable* table) {
   }
   if (!is_loaded(card)) FUZZ_CHECK(faults.size() == 1 && faults[0].name == "not-formatted");
   if (!table || !faults.empty()) return;
-  for (int slot = 0; slot < kSlotCount; ++slot)
-    FUZZ_CHECK(table->status[slot] != kSlotCorrupted || directory_frame(card, slot)[0] == kStateMiddle ||
-               directory_frame(card, slot)[0] == kStateLast);
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    const uint8_t state = directory_frame(card, slot)[kDirState];
+    FUZZ_CHECK(table->status[slot] != kSlotCorrupted || state == kStateMiddle || state == kStateLast);
+  }
 }
 
 }  // namespace

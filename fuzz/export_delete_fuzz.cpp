@@ -44,8 +44,8 @@ bool chain_from(const CardImage& card, int slot, std::vector<int>& chain) {
 void check_made_here(const CardImage& card) {
   std::vector<std::string> expected;
   if (!save_header_well_formed(card, 0)) expected.push_back("bad-save-header");
-  if (std::equal(card.bytes.begin(), card.bytes.begin() + kCardSize / 2, card.bytes.begin() + kCardSize / 2))
-    expected.push_back("halves-mirror");
+  const auto half = card.bytes.begin() + kCardSize / 2;
+  if (std::equal(card.bytes.begin(), half, half)) expected.push_back("halves-mirror");
   std::vector<std::string> found;
   for (const CardFault& fault : check_card(card)) found.push_back(fault.name);
   FUZZ_CHECK(found == expected);
@@ -146,11 +146,13 @@ void check_undelete(const CardImage& original, const CardImage& deleted, int slo
     const uint8_t* after = directory_frame(*restored, s);
     if (std::equal(before, before + kFrameSize, after)) continue;
     flipped.push_back(s);
-    FUZZ_CHECK((before[kDirState] & 0xF0) == kFreeNibble && after[kDirState] == (before[kDirState] ^ 0xF0));
+    FUZZ_CHECK((before[kDirState] & 0xF0) == kFreeNibble);
+    FUZZ_CHECK(after[kDirState] == (before[kDirState] ^ 0xF0));
     FUZZ_CHECK(std::equal(before + 1, before + kChecksumByte, after + 1) && !frame_is_bad(after));
   }
-  FUZZ_CHECK(std::equal(restored->bytes.begin() + (kSlotCount + 1) * kFrameSize, restored->bytes.end(),
-                        deleted.bytes.begin() + (kSlotCount + 1) * kFrameSize));
+  const size_t directory_end = (kSlotCount + 1) * kFrameSize;
+  FUZZ_CHECK(std::equal(restored->bytes.begin() + directory_end, restored->bytes.end(),
+                        deleted.bytes.begin() + directory_end));
   FUZZ_CHECK(restored->bytes[0] == deleted.bytes[0] && !flipped.empty());
   FUZZ_CHECK(undelete_save(*restored, slot));  // no longer deleted
   std::vector<int> freed_sorted = freed;

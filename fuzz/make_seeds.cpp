@@ -128,7 +128,8 @@ std::vector<NamedCard> cards() {
   CardImage deleted = mixed;
   put_save(deleted, save_of(3), {9, 7, 12});
   put_save(deleted, save_of(2), {13, 14});
-  for (int slot : {9, 7, 12, 13, 14}) set_state(deleted, slot, directory_frame(deleted, slot)[0] ^ 0xF0);
+  for (int slot : {9, 7, 12, 13, 14})
+    set_state(deleted, slot, directory_frame(deleted, slot)[0] ^ 0xF0);
   put_save(deleted, save_of(1), {13});
   out.push_back({"deleted-saves", deleted});
   CardImage fake = mixed;

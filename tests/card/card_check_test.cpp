@@ -39,7 +39,7 @@ TEST(CheckCard, ReportsEachFaultWithItsFrames) {
   CardImage card = sound_card();
   break_checksum(card, 1);                 // the directory frame of slot 1's save
   set_state(card, 3, 0x00);                // an all-zero state
-  set_link(card, 2, 1);                    // the 3-block save's middle block links down to a free one
+  set_link(card, 2, 1);                    // the 3-block save's middle block links down
   SaveSpec two;
   two.blocks = 2;
   put_save(card, two, {4, 5});
@@ -68,7 +68,8 @@ TEST(CheckCard, ReportsEachFaultWithItsFrames) {
       {"broken-sector", {17, 300}},
   };
   EXPECT_EQ(found, expected);
-  EXPECT_NE(faults[3].meaning.find("The save in slot 7 links from slot 3 to slot 2"), std::string::npos)
+  EXPECT_NE(faults[3].meaning.find("The save in slot 7 links from slot 3 to slot 2"),
+            std::string::npos)
       << faults[3].meaning;
   EXPECT_NE(faults.back().meaning.find("the block of slot 4"), std::string::npos);
 }

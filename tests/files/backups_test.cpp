@@ -54,7 +54,8 @@ TEST_F(Backups, TheNewest100AreKeptAndOtherFilesLeftAlone) {
   ASSERT_EQ(std::system(("mkdir -p '" + backups + "'").c_str()), 0);
   write_file(backups + "/2001-01-01_00-00-00.mcr", Bytes(1));
   for (int n = 2; n <= 99; ++n)
-    write_file(backups + "/2001-01-01_00-00-00_" + (n < 10 ? "0" : "") + std::to_string(n) + ".mcr", Bytes(1));
+    write_file(backups + "/2001-01-01_00-00-00_" + (n < 10 ? "0" : "") + std::to_string(n) + ".mcr",
+               Bytes(1));
   write_file(backups + "/2001-01-01_00-00-01.mcr", Bytes(1));  // the 100th
   write_file(backups + "/my card.mcr", Bytes(1));
   write_file(backups + "/2001-01-01_00-00-00_1.mcr", Bytes(1));  // not a name it makes
@@ -75,9 +76,10 @@ TEST_F(Backups, AFolderThatCannotBeMadeStopsTheBackupWithAClearMessage) {
   std::string path;
   const Failure failure = write_backup(blank_card(), path);
   ASSERT_TRUE(failure);
-  EXPECT_EQ(failure->text, "Cannot back up the Memory Card into " + folder.path("plain-file") +
-                               "/quillcrest/backups: the folder cannot be made. Nothing was written "
-                               "to the card.");
+  EXPECT_EQ(failure->text,
+            "Cannot back up the Memory Card into " + folder.path("plain-file") +
+                "/quillcrest/backups: the folder cannot be made. Nothing was written "
+                "to the card.");
   // Without XDG_DATA_HOME (or with a relative one) the data lives under HOME.
   setenv("XDG_DATA_HOME", "relative/data", 1);
   setenv("HOME", folder.path("home").c_str(), 1);
