@@ -129,21 +129,22 @@ int write_command(const Arguments& arguments) {
   orders.read_first = backup;
   if (!backup)
     std::fprintf(stderr, "No backup: what the card holds now cannot be restored after this write.\n");
-  // What the card held goes to a backup before the first frame is sent; a
-  // backup that cannot be written stops the write there.
-  const BeforeWriting back_up = [&](const CardImage& on_card, const std::vector<int>& frames) -> Failure {
-    warn_if_half_size(on_card, kFramesPerBlock);
-    if (!backup || frames.empty()) return std::nullopt;
-    std::string backup_path;
-    if (Failure failure = write_backup(on_card, backup_path)) return failure;
-    std::printf("Backed up the card into %s.\n", backup_path.c_str());
-    std::fflush(stdout);
-    return std::nullopt;
-  };
   SyncReport report;
   Failure failure;
   {
     ProgressBar bar;
+    // What the card held goes to a backup before the first frame is sent; a
+    // backup that cannot be written stops the write there.
+    const BeforeWriting back_up = [&](const CardImage& on_card, const std::vector<int>& frames) -> Failure {
+      bar.clear();
+      warn_if_half_size(on_card, kFramesPerBlock);
+      if (!backup || frames.empty()) return std::nullopt;
+      std::string backup_path;
+      if (Failure failure = write_backup(on_card, backup_path)) return failure;
+      std::printf("Backed up the card into %s.\n", backup_path.c_str());
+      std::fflush(stdout);
+      return std::nullopt;
+    };
     failure = in_words(sync_card(
         *card, orders, back_up,
         [&bar](SyncStep step, int done, int total) { bar.show(step_name(step), done, total); }, report));
