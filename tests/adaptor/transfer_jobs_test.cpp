@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "adaptor/card_sync.h"
-#include "card/card_check.h"
 #include "card/editing.h"
 #include "tests/adaptor/emulated_adaptor.h"
 #include "tests/support/card_maker.h"
@@ -214,65 +213,35 @@ TEST(SyncCard, WritesTheDifferencesInRunsAndReadsThemBack) {
 }
 
 // What the card held goes to the caller (for its backup) before any frame
-// is sent; a write cut short after the saves' blocks leaves the old directory.
-TEST(SyncCard, ShowsTheCardBeforeWritingAndWritesTheDirectoryLast) {
+// is sent, and the caller may stop the write there.
+TEST(SyncCard, ShowsTheCardBeforeWritingAndMayBeStoppedThere) {
   const CardImage on_card = card_with_saves();
   CardImage card = on_card;
-  delete_save(card, 0);                       // directory frame 1
-  for (int f = 64; f < 128; ++f) frame(card, f)[3] ^= 0x20;  // its block
-  EmulatorSetup setup;
-  setup.detect_fault = DetectFault::no_card;  // pulled out before the directory's run
-  setup.detect_fault_from = 2;
-  plug_in(on_card, setup);
+  delete_save(card, 0);
+  plug_in(on_card);
   CardImage seen;
-  std::vector<int> to_write;
-  const BeforeWriting keep = [&](const CardImage& read, const std::vector<int>& frames) -> Failure {
+  const BeforeWriting refuse = [&](const CardImage& read, const std::vector<int>& frames) {
     EXPECT_EQ(emulator_counts().writes, 0);
+    EXPECT_EQ(frames, std::vector<int>({1}));
     seen = read;
-    to_write = frames;
-    return std::nullopt;
+    return fail("no backup");
   };
   SyncReport report;
-  EXPECT_EQ(text_of(sync_card(card, {}, keep, {}, report)), "No PS1 Memory Card Detected.");
+  EXPECT_EQ(text_of(sync_card(card, {}, refuse, {}, report)), "no backup");
   EXPECT_EQ(seen.bytes, on_card.bytes);
-  EXPECT_EQ(to_write.size(), 65u);
-  EXPECT_EQ(report.written, frames_from(64, 127));
-  EXPECT_EQ(0, std::memcmp(block(emulated_card(), 0), block(on_card, 0), 8192));
-
-  // A caller that cannot keep what the card held stops the write.
-  plug_in(on_card);
-  const BeforeWriting refuse = [](const CardImage&, const std::vector<int>&) { return fail("no backup"); };
-  EXPECT_EQ(text_of(sync_card(card, {true, true, true}, refuse, {}, report)), "no backup");
   EXPECT_EQ(emulator_counts().writes, 0);
 }
 
-// Cards that take a write and keep something else: only the read-back tells.
-TEST(SyncCard, TheReadBackCatchesACardThatStoresAWriteWrongly) {
-  const CardImage on_card = card_with_saves();
-  CardImage card = on_card;
-  frame(card, 300)[9] ^= 0x04;
+// A fake 64 KB card: the second half's frames land on the first half's, so
+// every frame is read back, also those never written.
+TEST(SyncCard, OnACardWhoseHalvesMirrorEveryFrameIsReadBack) {
   EmulatorSetup setup;
-  setup.reply_fault = ReplyFault::flipped_bit;
-  setup.fault_frame = 300;
-  plug_in(on_card, setup);
-  SyncReport report;
-  EXPECT_EQ(text_of(sync_card(card, {}, {}, {}, report)), "Verify Error: frame 300 differs on the card.");
-  EXPECT_EQ(report.written, std::vector<int>({300}));
-
-  // A fake 64 KB card: the second half's frames land on the first half's.
-  setup = EmulatorSetup{};
   setup.half_size = true;
   plug_in(blank_card(), setup);
-  bool mirrored = false;
-  const BeforeWriting look = [&](const CardImage& read, const std::vector<int>&) -> Failure {
-    mirrored = halves_mirror(read);
-    return std::nullopt;
-  };
-  const std::string verify = text_of(sync_card(card, {}, look, {}, report));
-  EXPECT_TRUE(mirrored);
-  // Every frame is read back: frames 0 and 7..63 were never written, yet
-  // writes of 512 and 519..575 overwrote them.
+  SyncReport report;
+  const std::string verify = text_of(sync_card(card_with_saves(), {}, {}, {}, report));
   EXPECT_EQ(emulator_counts().reads, 1024 + 1024);
+  // Frames 0 and 7..63 were not written, yet writes of 512 and 519..575 changed them.
   EXPECT_EQ(verify.substr(0, 30), "Verify Error: frames 0, 7..63,") << verify;
 }
 

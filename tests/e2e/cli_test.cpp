@@ -93,28 +93,4 @@ TEST(CommandLine, ListsConvertsAndReplacesFilesAsOnLinux) {
   EXPECT_EQ(read_file(folder.path("read.mcr")), card_bytes(expected));
 }
 
-// Backups on Windows: in %LOCALAPPDATA%\Quillcrest\backups, listed, and put back.
-TEST(CommandLine, KeepsABackupBeforeEachWriteAndRestoresIt) {
-  TempFolder folder;
-  const std::string real = folder.path("real.mcr");
-  write_file(real, card_bytes(sample_card()));
-  write_file(folder.path("blank.mcr"), card_bytes(blank_card()));
-  const std::map<std::string, std::string> adaptor = {
-      {"QUILLCREST_EMULATED_CARD", real}, {"QUILLCREST_EMULATED_STATE", real},
-      {"LOCALAPPDATA", folder.path("appdata")}};
-  CliRun run = run_cli(folder, "quillcrest-cli-emulated.exe", "write \"" + folder.path("blank.mcr") + "\"", adaptor);
-  EXPECT_EQ(run.status, 0u) << run.err;
-  const std::string start = "Backed up the card into " + folder.path("appdata") + "\\Quillcrest\\backups\\";
-  ASSERT_EQ(run.out.substr(0, start.size()), start) << run.out;
-  const std::string backup = run.out.substr(24, run.out.find(".\n") - 24);
-  EXPECT_EQ(read_file(backup), card_bytes(sample_card()));
-  EXPECT_EQ(read_file(real), card_bytes(blank_card()));
-
-  run = run_cli(folder, "quillcrest-cli-emulated.exe", "backups", adaptor);
-  EXPECT_EQ(run.out.substr(19, backup.size() + 7), "\t" + backup + "\t6/15\t") << run.out;
-  run = run_cli(folder, "quillcrest-cli-emulated.exe", "write \"" + backup + "\"", adaptor);
-  EXPECT_EQ(run.status, 0u) << run.err;
-  EXPECT_EQ(read_file(real), card_bytes(sample_card()));
-}
-
 }  // namespace
