@@ -148,8 +148,9 @@ void check_undelete(const CardImage& original, const CardImage& deleted, int slo
     FUZZ_CHECK(std::equal(before + 1, before + kChecksumByte, after + 1) && !frame_is_bad(after));
   }
   const size_t directory_end = (kSlotCount + 1) * kFrameSize;
-  FUZZ_CHECK(!flipped.empty() && std::equal(restored->bytes.begin() + directory_end,
-                                            restored->bytes.end(), deleted.bytes.begin() + directory_end));
+  FUZZ_CHECK(!flipped.empty());
+  FUZZ_CHECK(std::equal(restored->bytes.begin() + directory_end, restored->bytes.end(),
+                        deleted.bytes.begin() + directory_end));
   FUZZ_CHECK(undelete_save(*restored, slot));  // no longer deleted
   std::vector<int> freed_sorted = freed;
   std::sort(freed_sorted.begin(), freed_sorted.end());
