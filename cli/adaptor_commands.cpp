@@ -94,7 +94,9 @@ int read_command(const Arguments& arguments) {
   if (Failure failure = read_from_adaptor(false, *card)) return report_failure(failure);
   warn_if_half_size(*card, kFramesPerBlock);
   const std::string& out = arguments.operands[0];
-  if (Failure failure = write_card_file(out, *card)) return report_failure(failure);
+  CardFileInfo file;
+  file.format = card_format_for_path(out);  // read SCEVMC0.VMP makes a card a PSP takes
+  if (Failure failure = write_card_file(out, *card, file)) return report_failure(failure);
   // The file holds the card byte for byte whatever it is; the analysis only
   // tells the user what it holds (and would clear byte 0 of a copy it rejects).
   auto analysed = std::make_unique<CardImage>(*card);
@@ -113,7 +115,9 @@ int write_command(const Arguments& arguments) {
   auto slots = std::make_unique<SlotTable>();
   const std::string& path = arguments.operands[0];
   bool opened = false;
-  if (Failure failure = read_card_file(path, *card, opened)) return report_failure(failure);
+  CardFileInfo file;
+  if (Failure failure = read_card_file(path, *card, opened, file)) return report_failure(failure);
+  if (!file.notice.empty()) std::fprintf(stderr, "%s\n", file.notice.c_str());
   // An unformatted card, or one "corrupted" on purpose, goes to the card
   // byte for byte, as "read" took it: a backup must come back whatever it
   // holds. The analysis only tells (and clears byte 0 of the copy it rejects).

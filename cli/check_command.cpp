@@ -45,8 +45,10 @@ int check_command(const Arguments& arguments) {
   } else {
     // The file as it is: no analysis stands between it and the check.
     bool opened = false;
-    if (Failure failure = read_card_file(arguments.operands[0], *card, opened))
+    CardFileInfo file;
+    if (Failure failure = read_card_file(arguments.operands[0], *card, opened, file))
       return report_failure(failure);
+    if (!file.notice.empty()) std::fprintf(stderr, "%s\n", file.notice.c_str());
   }
   const std::vector<CardFault> faults = check_card(*card);
   const std::string report = arguments.has("--json") ? faults_json(faults) : faults_text(faults);

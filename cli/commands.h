@@ -9,6 +9,8 @@
 #include "card/card_image.h"
 #include "card/failure.h"
 #include "cli/arguments.h"
+#include "cli/listing.h"
+#include "files/card_formats.h"
 
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
@@ -19,10 +21,17 @@ int report_failure(const Failure& failure);
 // Prints what is wrong with the command line and the usage on stderr; kUsageError.
 int usage_error(const std::string& what);
 
-// A card image file as the window opens it: raw or GME, then analysed.
+// A card image file in any format, as the window opens it, then analysed.
+// What the user should know about the file (a cut GME, a VMP's wrong
+// signature) is printed on stderr, the card opening all the same. `file`
+// receives the format and the GME comments.
+Failure open_card(const std::string& path, bool allow_corrupted, CardImage& card, SlotTable& slots,
+                  CardFileInfo& file);
 Failure open_card(const std::string& path, bool allow_corrupted, CardImage& card, SlotTable& slots);
-// "list": the slots as lines, or as JSON with --json, on stdout.
-int print_listing(const Arguments& arguments, const CardImage& card, const SlotTable& slots);
+// "list": the slots as lines, or as JSON with --json, on stdout; a card
+// file adds its format and comments to the JSON.
+int print_listing(const Arguments& arguments, const CardImage& card, const SlotTable& slots,
+                  const ListedFile* file = nullptr);
 
 int list_card_file(const Arguments& arguments);
 int export_save_command(const Arguments& arguments);
@@ -30,13 +39,12 @@ int import_save_command(const Arguments& arguments);
 int delete_save_command(const Arguments& arguments);
 int format_command(const Arguments& arguments);
 int convert_command(const Arguments& arguments);
+int copy_save_command(const Arguments& arguments);
 
 int list_adaptor_card(const Arguments& arguments);
 int read_command(const Arguments& arguments);
 int write_command(const Arguments& arguments);
 
-// Slot numbers count from 1 on the command line; nothing for anything but 1..15.
-std::optional<int> parse_slot(const std::string& text);
 // The card in the adaptor, whole or fast (directory and save heads), with a
 // progress bar; the adaptor's own answers in words.
 Failure read_from_adaptor(bool fast, CardImage& card);

@@ -74,8 +74,10 @@ std::string slot_lines(const CardImage& card, const SlotTable& slots) {
   return out + std::to_string(slots.used) + "/15\n";
 }
 
-std::string slot_json(const CardImage& card, const SlotTable& slots) {
-  std::string out = "{\"used\": " + std::to_string(slots.used) + ", \"slots\": [\n";
+std::string slot_json(const CardImage& card, const SlotTable& slots, const ListedFile* file) {
+  std::string out = "{\"used\": " + std::to_string(slots.used);
+  if (file) out += ", \"format\": " + json_string(file->format);
+  out += ", \"slots\": [\n";
   for (int slot = 0; slot < kSlotCount; ++slot) {
     const int status = slots.status[slot];
     out += "  {\"slot\": " + std::to_string(slot + 1) + ", \"state\": \"" + state_name(status) + "\"";
@@ -83,6 +85,8 @@ std::string slot_json(const CardImage& card, const SlotTable& slots) {
       const SaveTexts texts = save_texts(card, slots, slot);
       out += ", \"blocks\": " + std::to_string(status) + ", \"name\": " + json_string(texts.name) +
              ", \"info\": " + json_string(texts.info) + ", \"title\": " + json_string(texts.title);
+      if (file && !file->comments[slot].empty())
+        out += ", \"comment\": " + json_string(comment_to_utf8(file->comments[slot]));
     } else if (status == kSlotFurtherBlock) {
       out += ", \"first\": " + std::to_string(slots.owner[slot] + 1);
     }

@@ -16,10 +16,19 @@
 // its fields.
 std::string slot_lines(const CardImage& card, const SlotTable& slots);
 
+// What a card file adds to the listing: its format, and the comments a GME
+// file keeps beside its saves (as the file holds them).
+struct ListedFile {
+  std::string format;
+  std::string comments[kSlotCount];
+};
+
 // {"used": n, "slots": [{"slot": 1, "state": "save", "blocks": 1,
 // "name": ..., "info": ..., "title": ...}, {"slot": 3, "state": "more",
 // "first": 2}, {"slot": 4, "state": "free"}, ...]}
-std::string slot_json(const CardImage& card, const SlotTable& slots);
+// For a card file, "format" follows "used", and a save with a comment has
+// "comment" after its title.
+std::string slot_json(const CardImage& card, const SlotTable& slots, const ListedFile* file = nullptr);
 
 // "list --deleted": one line per deleted save, fields separated by tabs:
 //   slot, "deleted", blocks, file name, title, "can be restored" or

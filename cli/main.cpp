@@ -18,20 +18,39 @@ const char kUsage[] =
     "Usage: quillcrest-cli COMMAND ...\n"
     "\n"
     "PlayStation memory cards and the PS3 USB memory card adaptor.\n"
-    "CARD and IN are card image files, raw (131072 bytes) or GME (134976); every card\n"
-    "file written is raw. SLOT is 1..15, as \"list\" numbers the slots.\n"
+    "CARD, IN and SOURCE are card image files in any format, recognised by their content:\n"
+    "raw (.mcr .mcd .mc .srm .bin ...), GME (.gme, also with a zeroed header or cut short),\n"
+    "VGS (.mem .vgs), VMP (PSP and PS Vita: SCEVMC0.VMP) and the PlayStation Magazine card.\n"
+    "A card file written gets the format its extension names: .gme GME, .mem or .vgs VGS,\n"
+    ".vmp VMP (signed), raw otherwise. SAVEFILE is a single save in any format: MCS (.mcs\n"
+    ".ps1), PSX (.psx .mcb .mcx .pda), PSV (PS3, .psv) or raw (.bin). SLOT is 1..15, as\n"
+    "\"list\" numbers the slots.\n"
     "\n"
     "Card image files:\n"
-    "  list CARD [--json] [--allow-corrupted]     the fifteen slots\n"
+    "  list CARD [--json] [--allow-corrupted]     the fifteen slots (--json adds the file's\n"
+    "                                             format and the saves' GME comments)\n"
     "      quillcrest-cli list memcard.mcr\n"
     "  list CARD --deleted [--json]               the deleted saves, and whether each\n"
     "                                             can be restored\n"
     "      quillcrest-cli list memcard.mcr --deleted\n"
-    "  export CARD SLOT OUT [--allow-corrupted]   the save in SLOT as an MCS file\n"
+    "  export CARD SLOT OUT [--format F] [--allow-corrupted]\n"
+    "                                             the save in SLOT as a save file: .mcs .ps1\n"
+    "                                             MCS, .psx PSX, .psv PSV (signed), raw\n"
+    "                                             otherwise; F is mcs, psx, psv or raw\n"
     "      quillcrest-cli export memcard.mcr 4 race.mcs\n"
+    "  export CARD --all FOLDER [--format F] [--allow-corrupted]\n"
+    "                                             every save, each file named from its save\n"
+    "                                             name (the PS3's names for PSV); F is mcs\n"
+    "                                             unless given\n"
+    "      quillcrest-cli export memcard.mcr --all PS3/EXPORT/PSV --format psv\n"
     "  import CARD SAVEFILE [--name NAME] [--yes] [--output OUT]\n"
-    "                                             a save from an MCS or raw (.bin) file\n"
+    "                                             a save from a save file; NAME for a raw\n"
+    "                                             file, which holds none\n"
     "      quillcrest-cli import memcard.mcr game.bin --name BASLUS-00000GAME\n"
+    "  copy SOURCE SLOT CARD [--yes] [--output OUT] [--allow-corrupted]\n"
+    "                                             the save in SLOT of SOURCE into CARD, as\n"
+    "                                             import places it\n"
+    "      quillcrest-cli copy SCEVMC0.VMP 2 memcard.mcr\n"
     "  delete CARD SLOT [--output OUT]            the save in SLOT\n"
     "      quillcrest-cli delete memcard.mcr 4\n"
     "  undelete CARD SLOT [--output OUT]          the deleted save whose first block is\n"
@@ -42,8 +61,9 @@ const char kUsage[] =
     "      quillcrest-cli check memcard.mcr\n"
     "  format OUT                                 a new, empty card\n"
     "      quillcrest-cli format blank.mcr\n"
-    "  convert IN OUT                             a card image saved raw\n"
-    "      quillcrest-cli convert memcard.gme memcard.mcr\n"
+    "  convert IN OUT [--format F]                the card image in another format; F is\n"
+    "                                             raw, gme, vgs or vmp\n"
+    "      quillcrest-cli convert memcard.gme SCEVMC0.VMP\n"
     "\n"
     "The card in the adaptor:\n"
     "  list --adaptor [--json] [--allow-corrupted] [--deleted]\n"
@@ -69,7 +89,8 @@ const char kUsage[] =
     "\n"
     "  --help, --version\n"
     "\n"
-    "import, delete and undelete change CARD in place unless --output names another file.\n"
+    "import, copy, delete and undelete change CARD in place, in its own format (a VMP stays\n"
+    "signed, a GME keeps its comments), unless --output names another file.\n"
     "Backups are kept in $XDG_DATA_HOME/quillcrest/backups (by default\n"
     "~/.local/share/quillcrest/backups), on Windows in %LOCALAPPDATA%\\Quillcrest\\backups;\n"
     "the newest 100 are kept.\n"
@@ -96,11 +117,12 @@ const std::map<std::string, Verb>& verbs() {
       {"backups", {{0, 0, {}, {}}, backups_command}},
       {"undelete", {{2, 2, {}, {"--output"}}, undelete_command}},
       {"check", {{0, 1, {"--json", "--adaptor"}, {}}, check_command}},
-      {"export", {{3, 3, {"--allow-corrupted"}, {}}, export_save_command}},
+      {"export", {{2, 3, {"--allow-corrupted", "--all"}, {"--format"}}, export_save_command}},
       {"import", {{2, 2, {"--yes"}, {"--name", "--output"}}, import_save_command}},
+      {"copy", {{3, 3, {"--yes", "--allow-corrupted"}, {"--output"}}, copy_save_command}},
       {"delete", {{2, 2, {}, {"--output"}}, delete_save_command}},
       {"format", {{1, 1, {}, {}}, format_command}},
-      {"convert", {{2, 2, {}, {}}, convert_command}},
+      {"convert", {{2, 2, {}, {"--format"}}, convert_command}},
   };
   return table;
 }

@@ -10,3 +10,7 @@ std::string shift_jis_to_utf8(const std::string& shift_jis);
 // File names and the information line are single-byte texts; bytes above
 // 0x7F are taken as Latin-1.
 std::string latin1_to_utf8(const std::string& text);
+
+// A GME comment: programs wrote them in their system's code page, newer
+// ones in UTF-8. Well-formed UTF-8 is kept, anything else taken as Latin-1.
+std::string comment_to_utf8(const std::string& text);

@@ -4,21 +4,10 @@
 #include <memory>
 #include <string>
 
-#include "card/slot_text.h"
 #include "card/undelete.h"
+#include "cli/card_files.h"
 #include "cli/commands.h"
 #include "cli/listing.h"
-#include "cli/text_utf8.h"
-#include "files/card_file.h"
-
-namespace {
-
-struct OpenCard {
-  CardImage card;
-  SlotTable slots;
-};
-
-}  // namespace
 
 int list_deleted_command(const Arguments& arguments) {
   auto open = std::make_unique<OpenCard>();
@@ -27,7 +16,7 @@ int list_deleted_command(const Arguments& arguments) {
     if (Failure failure = read_from_adaptor(true, open->card)) return report_failure(failure);
     if (Failure failure = analyse_card(open->card, open->slots, false))
       return report_failure(failure);
-  } else if (Failure failure = open_card(arguments.operands[0], false, open->card, open->slots)) {
+  } else if (Failure failure = open_card_file(arguments.operands[0], false, *open)) {
     return report_failure(failure);
   }
   const std::string listing =
@@ -40,16 +29,15 @@ int undelete_command(const Arguments& arguments) {
   const std::optional<int> slot = parse_slot(arguments.operands[1]);
   if (!slot) return usage_error("SLOT must be a number from 1 to 15");
   const std::string& card_path = arguments.operands[0];
-  const std::string out = arguments.value("--output").value_or(card_path);
   auto open = std::make_unique<OpenCard>();
-  if (Failure failure = open_card(card_path, false, open->card, open->slots))
-    return report_failure(failure);
+  if (Failure failure = open_card_file(card_path, false, *open)) return report_failure(failure);
   if (Failure failure = undelete_save(open->card, *slot)) return report_failure(failure);
-  if (Failure failure = write_card_file(out, open->card)) return report_failure(failure);
+  std::string out;
+  if (Failure failure = write_changed_card(arguments, card_path, *open, out))
+    return report_failure(failure);
   // A save is restored only when its size field counts its blocks.
   const int blocks = int(DirectoryFrame{directory_frame(open->card, *slot)}.size() / kBlockSize);
-  std::printf("Restored slot %d (%s, %d %s) in %s.\n", *slot + 1,
-              latin1_to_utf8(name_caption(open->card, *slot)).c_str(), blocks,
-              blocks == 1 ? "block" : "blocks", out.c_str());
+  std::printf("Restored slot %d (%s, %s) in %s.\n", *slot + 1, save_name(open->card, *slot).c_str(),
+              blocks_text(blocks).c_str(), out.c_str());
   return kDone;
 }

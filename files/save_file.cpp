@@ -9,6 +9,38 @@ namespace {
 
 const char* const kNoScHeader = "Wrong File Format !\n(no SC header)";
 
+bool has_sc_at(const FilePrefix& file, size_t at) {
+  return file.bytes.size() >= at + 2 && file.bytes[at] == 'S' && file.bytes[at + 1] == 'C';
+}
+
+// The directory frame a save file without one stands for: a first block of
+// `blocks` blocks with the given name.
+void build_directory(SaveImport& save, size_t blocks, const std::string& name) {
+  std::memset(save.directory, 0, kFrameSize);
+  save.directory[kDirState] = kStateFirst;
+  write_le32(save.directory + kDirSize, uint32_t(blocks * kBlockSize));
+  std::memcpy(save.directory + kDirName, name.data(), std::min(name.size(), kSaveNameMax));
+}
+
+std::string name_at(const FilePrefix& file, size_t at) {
+  const char* start = reinterpret_cast<const char*>(file.bytes.data() + at);
+  const void* end = std::memchr(start, 0, kSaveNameMax);
+  return std::string(start, end ? static_cast<const char*>(end) - start : kSaveNameMax);
+}
+
+// Takes the blocks that follow a header of `header` bytes, whose count the
+// file's length gives; false when the length, the header's block count and
+// `size_field` (when the format has one) disagree.
+bool take_blocks(const FilePrefix& file, size_t header, uint64_t size_field, SaveImport& save) {
+  if (file.length <= header) return false;
+  const uint64_t size = file.length - header;
+  if (size % kBlockSize != 0 || size != size_field || file.bytes.size() != file.length) return false;
+  if (file.bytes[header + kHeaderBlocks] != size / kBlockSize) return false;
+  save.data.assign(file.bytes.begin() + header, file.bytes.end());
+  save.blocks = int(size / kBlockSize);
+  return true;
+}
+
 }  // namespace
 
 Failure read_save_file(const std::string& path, FilePrefix& file) {
@@ -42,6 +74,39 @@ Failure take_mcs(const FilePrefix& file, SaveImport& save) {
   return std::nullopt;
 }
 
+bool is_psv(const FilePrefix& file) {
+  return file.bytes.size() >= kPsvHeaderSize &&
+         std::memcmp(file.bytes.data(), kPsvMagic, sizeof kPsvMagic) == 0;
+}
+
+Failure take_psv(const FilePrefix& file, SaveImport& save, std::string& notice) {
+  const uint8_t* b = file.bytes.data();
+  if (read_le32(b + kPsvType) != kPsvPs1Save)
+    return fail("This PSV file holds no PS1 save (a PS2 save?): it is not read.", "File Error");
+  if (!take_blocks(file, kPsvHeaderSize, read_le32(b + kPsvSaveSize), save))
+    return fail("The PSV has a wrong size !", "File Error");
+  build_directory(save, size_t(save.blocks), name_at(file, kPsvName));
+  if (!ps1_signature_holds(b, file.bytes.size(), kPsvSignature))
+    notice = "The signature of this PSV file is wrong: a PS3 would say the data is corrupted.\n"
+             "The save is imported as it is.";
+  return std::nullopt;
+}
+
+bool is_psx(const FilePrefix& file) {
+  // A name may itself begin with "SC": a length of whole blocks after the
+  // header, which no raw save has, then decides.
+  return has_sc_at(file, kPsxHeaderSize) &&
+         (!has_sc_at(file, 0) ||
+          (file.length > kPsxHeaderSize && (file.length - kPsxHeaderSize) % kBlockSize == 0));
+}
+
+Failure take_psx(const FilePrefix& file, SaveImport& save) {
+  if (!take_blocks(file, kPsxHeaderSize, file.length - kPsxHeaderSize, save))
+    return fail("The save file has a wrong size !", "File Error");
+  build_directory(save, size_t(save.blocks), name_at(file, 0));
+  return std::nullopt;
+}
+
 Failure check_raw_header(const FilePrefix& file) {
   const SaveHeader header{file.bytes.data()};
   if (!header.has_magic() || !header.flag_well_formed()) return fail(kNoScHeader, "File Error");
@@ -55,9 +120,7 @@ Failure take_raw(const FilePrefix& file, SaveImport& save) {
   const uint8_t blocks = file.bytes[kHeaderBlocks];
   if (blocks != size / kBlockSize)
     return fail("SC Header do not correspond to file size !", "File Error");
-  std::memset(save.directory, 0, kFrameSize);
-  save.directory[kDirState] = kStateFirst;
-  write_le32(save.directory + kDirSize, uint32_t(size));
+  build_directory(save, size_t(size / kBlockSize), "");
   save.data.assign(size_t(size), 0);
   std::copy(file.bytes.begin(), file.bytes.end(), save.data.begin());
   save.blocks = blocks;
@@ -79,12 +142,26 @@ Failure import_save_file(const FilePrefix& file, CardImage& card, int used_block
   imported = false;
   if (Failure failure = check_long_enough(file)) return failure;
   SaveImport save;
-  if (is_mcs(file)) {
+  // An MCS frame is taken as it is, whatever its name; a header whose name
+  // was left empty needs one as a raw save does.
+  bool needs_name = false;
+  if (is_psv(file)) {
+    std::string notice;
+    if (Failure failure = take_psv(file, save, notice)) return failure;
+    if (!notice.empty() && questions.notice) questions.notice(notice);
+    needs_name = DirectoryFrame{save.directory}.name().empty();
+  } else if (is_mcs(file)) {
     if (Failure failure = take_mcs(file, save)) return failure;
+  } else if (is_psx(file)) {
+    if (Failure failure = take_psx(file, save)) return failure;
+    needs_name = DirectoryFrame{save.directory}.name().empty();
   } else {
     if (Failure failure = check_raw_header(file)) return failure;
     if (!raw_is_whole_blocks(file) && !questions.import_ragged_file()) return std::nullopt;
     if (Failure failure = take_raw(file, save)) return failure;
+    needs_name = true;
+  }
+  if (needs_name) {
     const std::string name = questions.name_raw_save();
     if (name.empty()) return std::nullopt;
     name_raw_save(save, name);
@@ -94,6 +171,12 @@ Failure import_save_file(const FilePrefix& file, CardImage& card, int used_block
   return std::nullopt;
 }
 
+Failure name_ps2_container(const std::string& path, Failure failure) {
+  const std::string container = ps2_container_named(path);
+  if (!failure || failure->text != kNoScHeader || container.empty()) return failure;
+  return fail("This is a PS2 save (" + container + "), which this program does not read.", "File Error");
+}
+
 Failure check_exportable(const SlotTable& slots, int slot, bool allow_corrupted) {
   if (slots.status[slot] == kSlotCorrupted && !allow_corrupted)
     return fail("Corrupted Block !", "Cannot Export");
@@ -101,20 +184,35 @@ Failure check_exportable(const SlotTable& slots, int slot, bool allow_corrupted)
   return std::nullopt;
 }
 
-Failure export_save(const CardImage& card, int slot, std::vector<uint8_t>& mcs) {
-  const uint8_t* first = directory_frame(card, slot);
-  mcs.assign(first, first + kFrameSize);
+Failure take_save(const CardImage& card, int slot, SaveImport& save) {
+  std::memcpy(save.directory, directory_frame(card, slot), kFrameSize);
+  save.data.clear();
+  save.blocks = 0;
   bool taken[kSlotCount] = {};
   for (;;) {
     taken[slot] = true;
     const uint8_t* block_bytes = data_block(card, slot);
-    mcs.insert(mcs.end(), block_bytes, block_bytes + kBlockSize);
+    save.data.insert(save.data.end(), block_bytes, block_bytes + kBlockSize);
+    ++save.blocks;
     const int next = directory_frame(card, slot)[kDirNext];
     if (next == kEndOfChain) return std::nullopt;
     if (next >= kSlotCount || taken[next]) {
-      mcs.clear();
+      save.data.clear();
+      save.blocks = 0;
       return fail("Corrupted Block !", "Cannot Export");
     }
     slot = next;
   }
+}
+
+Failure export_save(const CardImage& card, int slot, SaveFormat format, std::vector<uint8_t>& bytes) {
+  SaveImport save;
+  Failure failure = take_save(card, slot, save);
+  if (!failure) failure = encode_save_file(save.directory, save.data, format, bytes);
+  if (failure) bytes.clear();
+  return failure;
+}
+
+Failure export_save(const CardImage& card, int slot, std::vector<uint8_t>& mcs) {
+  return export_save(card, slot, SaveFormat::mcs, mcs);
 }

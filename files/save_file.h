@@ -1,6 +1,9 @@
-// Single-save files. MCS: the save's directory frame, then its blocks in
-// chain order. Raw (.bin): the blocks alone, starting with the "SC" header;
-// its directory frame is built here and named by the user.
+// Importing and exporting single saves, in every format of save_formats.h.
+// MCS: the save's directory frame, then its blocks in chain order. PSX and
+// PSV: a header with the save's name, then its blocks. Raw (.bin): the
+// blocks alone, starting with the "SC" header. Each is recognised by its
+// content; the directory frame is built here for every format but MCS, and
+// a save whose file holds no name is named by the user.
 #pragma once
 
 #include <cstdint>
@@ -12,9 +15,11 @@
 #include "card/card_image.h"
 #include "card/failure.h"
 #include "files/file_io.h"
+#include "files/save_formats.h"
 
-// The largest save a header can describe: 255 blocks, plus an MCS frame.
-constexpr size_t kMaxSaveFileBytes = kFrameSize + 255 * kBlockSize;
+// The largest save a header can describe: 255 blocks, plus a PSV header
+// (the largest of the formats' headers).
+constexpr size_t kMaxSaveFileBytes = kPsvHeaderSize + 255 * kBlockSize;
 // A file must hold at least a frame and a save header's first four bytes.
 constexpr size_t kMinSaveFileBytes = kFrameSize + 4;
 
@@ -46,6 +51,19 @@ bool raw_is_whole_blocks(const FilePrefix& file);
 Failure take_raw(const FilePrefix& file, SaveImport& save);
 void name_raw_save(SaveImport& save, const std::string& name);
 
+// PSV by its magic: a PS1 save (type 1) whose size field, length and header
+// block count agree ("The PSV has a wrong size !"); any other type is
+// refused as no PS1 save. A wrong signature is only told: the card does not
+// check it. `notice` receives what the user should be told.
+bool is_psv(const FilePrefix& file);
+Failure take_psv(const FilePrefix& file, SaveImport& save, std::string& notice);
+
+// The 54-byte header family: "SC" at byte 54, and either none at byte 0 (a
+// raw save's) or a length of whole blocks after the header; its length and
+// header block count must agree ("The save file has a wrong size !").
+bool is_psx(const FilePrefix& file);
+Failure take_psx(const FilePrefix& file, SaveImport& save);
+
 // Places the save in free blocks unless the card's used blocks leave too
 // little room; the card is unchanged on failure.
 Failure import_save(CardImage& card, int used_blocks, const SaveImport& save);
@@ -54,8 +72,12 @@ Failure import_save(CardImage& card, int used_blocks, const SaveImport& save);
 struct ImportQuestions {
   // "Binary File is not multiple of 8k !..." answered Yes.
   std::function<bool()> import_ragged_file;
-  // The name of a raw save; "" when the user gave none.
+  // The name of a raw save, or of one whose file holds an empty name; ""
+  // when the user gave none.
   std::function<std::string()> name_raw_save;
+  // Told what the user should know, the import going on (a PSV's wrong
+  // signature); may be left empty.
+  std::function<void(const std::string&)> notice;
 };
 
 // The whole import of a save file already read: the format tests, the
@@ -64,10 +86,19 @@ struct ImportQuestions {
 Failure import_save_file(const FilePrefix& file, CardImage& card, int used_blocks,
                          const ImportQuestions& questions, bool& imported);
 
+// A refusal for want of any PS1 format's header names the PS2 save
+// container the file's name says it is, if any; other failures pass.
+Failure name_ps2_container(const std::string& path, Failure failure);
+
 // Refuses empty slots, and corrupted ones unless corrupted saves are allowed.
 Failure check_exportable(const SlotTable& slots, int slot, bool allow_corrupted);
 
-// The MCS bytes of the save starting at `slot`: its directory frame, then
-// its blocks along the chain. A link outside the directory or back to a
-// block already taken is "Corrupted Block !".
+// The save starting at `slot` as an import takes it: its directory frame as
+// the card holds it and its blocks along the chain. A link outside the
+// directory or back to a block already taken is "Corrupted Block !".
+Failure take_save(const CardImage& card, int slot, SaveImport& save);
+
+// The save starting at `slot` as a file of the given format (MCS when none
+// is given), walked as take_save walks it.
+Failure export_save(const CardImage& card, int slot, SaveFormat format, std::vector<uint8_t>& bytes);
 Failure export_save(const CardImage& card, int slot, std::vector<uint8_t>& mcs);

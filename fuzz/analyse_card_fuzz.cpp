@@ -1,6 +1,6 @@
 // analyse_card on any card image, with and without corrupted saves allowed,
-// the command line's listings of what it found (its slots and its deleted
-// saves), and the card check.
+// the command line's listings of what it found (its slots, with a card
+// file's comments of any bytes, and its deleted saves), and the card check.
 //
 // Input: the card image (131072 bytes; a shorter input is laid over a
 // freshly formatted card, a longer one is cut).
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <cstring>
 
 #include "card/analysis.h"
 #include "card/card_check.h"
@@ -49,12 +50,22 @@ void check_listing(const CardImage& card, const SlotTable& table) {
   FUZZ_CHECK(std::count(lines.begin(), lines.end(), '\n') == kSlotCount + 1);
   const std::string total = std::to_string(table.used) + "/15\n";
   FUZZ_CHECK(lines.size() >= total.size() && lines.compare(lines.size() - total.size(), total.size(), total) == 0);
-  const std::string json = slot_json(card, table);
-  FUZZ_CHECK(clean_utf8(json) && json.find('\t') == std::string::npos);
-  size_t slots = 0;
-  for (size_t at = json.find("{\"slot\": "); at != std::string::npos; at = json.find("{\"slot\": ", at + 1))
-    ++slots;
-  FUZZ_CHECK(slots == size_t(kSlotCount));
+  // A GME file's comments are any bytes: the reserved frames stand for them.
+  auto file = std::make_unique<ListedFile>();
+  file->format = "gme";
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    const char* text = reinterpret_cast<const char*>(frame(card, kFirstReservedFrame + slot));
+    file->comments[slot] = std::string(text, strnlen(text, kFrameSize));
+  }
+  const ListedFile* none = nullptr;
+  for (const ListedFile* listed : {none, static_cast<const ListedFile*>(file.get())}) {
+    const std::string json = slot_json(card, table, listed);
+    FUZZ_CHECK(clean_utf8(json) && json.find('\t') == std::string::npos);
+    size_t slots = 0;
+    for (size_t at = json.find("{\"slot\": "); at != std::string::npos; at = json.find("{\"slot\": ", at + 1))
+      ++slots;
+    FUZZ_CHECK(slots == size_t(kSlotCount));
+  }
   const std::string deleted = deleted_lines(card);
   FUZZ_CHECK(clean_utf8(deleted) && clean_utf8(deleted_json(card)));
   FUZZ_CHECK(deleted.size() > 0 && deleted.back() == '\n');

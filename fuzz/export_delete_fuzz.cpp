@@ -1,6 +1,6 @@
 // The export walk, delete and undelete on any card from any slot; every
-// save that exports is imported again into a new card, which the card check
-// finds sound and from which a delete is undone byte for byte.
+// save that exports is imported again into a new card, from a file of every
+// format, and the new card checks sound and has its delete undone.
 //
 // Input:
 //   byte 0  the slot (modulo 15)
@@ -159,6 +159,53 @@ void check_undelete(const CardImage& original, const CardImage& deleted, int slo
   if (flipped == freed_sorted && freed_frames_good) FUZZ_CHECK(restored->bytes == original.bytes);
 }
 
+bool taken_for_mcs(const std::vector<uint8_t>& bytes) {
+  return bytes.size() >= kFrameSize && bytes[kDirState] == kStateFirst && !frame_is_bad(bytes.data());
+}
+
+// As PSX, PSV or raw, a save whose header fits its blocks imports into a new
+// card with the same blocks and name (a raw file's name given by the user),
+// and exports again to the same file.
+void check_other_formats(const CardImage& card, int slot) {
+  std::vector<int> chain;
+  if (!chain_from(card, slot, chain)) return;  // refused whatever the format: check_export
+  const int blocks = int(chain.size());
+  const SaveHeader header{data_block(card, slot)};
+  const std::string name = DirectoryFrame{directory_frame(card, slot)}.name();
+  for (SaveFormat format : {SaveFormat::psx, SaveFormat::psv, SaveFormat::raw}) {
+    std::vector<uint8_t> bytes;
+    FUZZ_CHECK(!export_save(card, slot, format, bytes));
+    auto fresh = std::make_unique<CardImage>();
+    format_card(*fresh);
+    FilePrefix file;
+    file.bytes = bytes;
+    file.length = bytes.size();
+    int notices = 0;
+    ImportQuestions questions;
+    questions.import_ragged_file = [] { return false; };
+    questions.name_raw_save = [] { return std::string("BASLUS-00000FUZZ"); };
+    questions.notice = [&notices](const std::string&) { ++notices; };
+    bool imported = false;
+    const Failure failure = import_save_file(file, *fresh, 0, questions, imported);
+    const bool fits = header.block_count() == blocks;
+    const bool whole = format == SaveFormat::psv ||
+                       (fits && header.has_magic() &&
+                        (format == SaveFormat::psx ? !taken_for_mcs(bytes) : header.flag_well_formed()));
+    if (!fits || !whole) continue;
+    FUZZ_CHECK(imported && !failure);
+    FUZZ_CHECK(notices == 0);  // the program's own PSV is signed
+    for (int n = 0; n < blocks; ++n)
+      FUZZ_CHECK(std::equal(data_block(card, chain[n]), data_block(card, chain[n]) + kBlockSize,
+                            data_block(*fresh, n)));
+    const bool named_by_user = format == SaveFormat::raw || name.empty();
+    FUZZ_CHECK(DirectoryFrame{directory_frame(*fresh, 0)}.name() ==
+               (named_by_user ? "BASLUS-00000FUZZ" : name));
+    std::vector<uint8_t> again;
+    FUZZ_CHECK(!export_save(*fresh, 0, format, again));
+    if (!named_by_user || format == SaveFormat::raw) FUZZ_CHECK(again == bytes);
+  }
+}
+
 void check_delete(const CardImage& card, int slot, bool allow_corrupted) {
   auto deleted = std::make_unique<CardImage>(card);
   delete_save(*deleted, slot);
@@ -211,6 +258,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto before = std::make_unique<CardImage>(*card);
 
   check_export(*card, slot, allow_corrupted);
+  check_other_formats(*card, slot);
   check_exportable_status(*card, slot, allow_corrupted);
   check_delete(*card, slot, allow_corrupted);
   FUZZ_CHECK(card->bytes == before->bytes);

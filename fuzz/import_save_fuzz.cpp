@@ -1,5 +1,6 @@
-// The single-save import (MCS and raw files, with its two questions answered
-// from the input) into any card, then the analysis that follows it.
+// The single-save import (MCS, PSX, PSV and raw files, with its two
+// questions answered from the input) into any card, then the analysis that
+// follows it.
 //
 // Input:
 //   byte 0      flags: 1 allow corrupted saves, 2 answer Yes to "not multiple
@@ -132,6 +133,58 @@ void check_placed(const CardImage& before, const CardImage& card, const Expected
   FUZZ_CHECK(card.bytes == placed.bytes);
 }
 
+bool sc_at(const FilePrefix& file, size_t at) {
+  return file.bytes.size() >= at + 2 && file.bytes[at] == 'S' && file.bytes[at + 1] == 'C';
+}
+
+// The formats whose header holds the save's name: PSV by its magic, the
+// 54-byte family by "SC" where its header ends (unless a raw save's "SC"
+// begins the file and its length is not a header and whole blocks).
+size_t name_header_size(const FilePrefix& file, bool mcs) {
+  const uint8_t psv[4] = {0x00, 'V', 'S', 'P'};
+  if (file.bytes.size() >= kPsvHeaderSize && std::memcmp(file.bytes.data(), psv, 4) == 0)
+    return kPsvHeaderSize;
+  if (!mcs && sc_at(file, kPsxHeaderSize) &&
+      (!sc_at(file, 0) || (file.length > kPsxHeaderSize && (file.length - kPsxHeaderSize) % kBlockSize == 0)))
+    return kPsxHeaderSize;
+  return 0;
+}
+
+// A PSV or PSX file: either refused with a message (or for want of a name),
+// the card untouched, or its blocks placed under the header's name.
+void check_named_header_import(const FilePrefix& file, size_t header, const CardImage& before,
+                               const CardImage& card, const Failure& failure, bool imported,
+                               int name_questions, const std::string& given_name) {
+  if (!imported) {
+    FUZZ_CHECK(card.bytes == before.bytes);
+    const std::string text = text_of(failure);
+    FUZZ_CHECK(text == "The PSV has a wrong size !" || text == "The save file has a wrong size !" ||
+               text.find("PS2") != std::string::npos ||
+               text.find("Not enough space") == 0 || (text.empty() && name_questions == 1));
+    return;
+  }
+  FUZZ_CHECK(!failure);
+  FUZZ_CHECK(file.length == file.bytes.size() && (file.length - header) % kBlockSize == 0);
+  const int blocks = int((file.length - header) / kBlockSize);
+  FUZZ_CHECK(blocks >= 1 && file.bytes[header + kHeaderBlocks] == blocks);
+  if (header == kPsvHeaderSize) {
+    FUZZ_CHECK(read_le32(file.bytes.data() + kPsvType) == kPsvPs1Save);
+    FUZZ_CHECK(read_le32(file.bytes.data() + kPsvSaveSize) == uint32_t(blocks) * kBlockSize);
+  }
+  const size_t name_at = header == kPsvHeaderSize ? kPsvName : 0;
+  const char* name_bytes = reinterpret_cast<const char*>(file.bytes.data() + name_at);
+  std::string name(name_bytes, strnlen(name_bytes, kSaveNameMax));
+  FUZZ_CHECK(name_questions == int(name.empty()));
+  if (name.empty()) name = given_name.substr(0, kSaveNameMax);
+  Expected e;
+  e.blocks = blocks;
+  e.directory[kDirState] = kStateFirst;
+  write_le32(e.directory + kDirSize, uint32_t(blocks) * kBlockSize);
+  std::memcpy(e.directory + kDirName, name.data(), name.size());
+  e.data.assign(file.bytes.begin() + header, file.bytes.end());
+  check_placed(before, card, e, free_slots(before, blocks));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -173,11 +226,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ++name_questions;
     return flags & kGiveName ? name : std::string();
   };
+  int notices = 0;
+  questions.notice = [&](const std::string&) { ++notices; };
   bool imported = true;
   const Failure failure = import_save_file(file, card, table->used, questions, imported);
 
   Expected e =
       expected_import(file, table->used, flags & kAnswerYes, flags & kGiveName ? name : "");
+  const size_t name_header = file.length < kMinSaveFileBytes ? 0 : name_header_size(file, e.mcs);
+  FUZZ_CHECK(notices == 0 || name_header == kPsvHeaderSize);
+  if (name_header) {
+    FUZZ_CHECK(ragged_questions == 0 && notices <= 1);
+    check_named_header_import(file, name_header, before, card, failure, imported, name_questions,
+                              flags & kGiveName ? name : "");
+    if (imported) FUZZ_CHECK(analyse_and_check(card, *table, allow_corrupted));
+    return 0;
+  }
   const std::vector<int> slots = free_slots(before, e.blocks);
   if (e.places && int(slots.size()) < e.blocks) {
     e.places = false;  // frames that are neither free nor counted as used

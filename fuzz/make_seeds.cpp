@@ -161,6 +161,16 @@ std::vector<NamedFile> save_files() {
   bad_checksum[127] ^= 1;
   out.push_back({"mcs-bad-checksum", bad_checksum});
   out.push_back({"tiny", Bytes{'S', 'C', 0x11}});
+  for (int blocks : {1, 3}) {
+    out.push_back({"psx-" + std::to_string(blocks), psx_file(save_of(blocks))});
+    out.push_back({"psv-" + std::to_string(blocks), psv_file(save_of(blocks))});
+  }
+  SaveSpec unnamed = save_of(1);
+  unnamed.name = "";
+  out.push_back({"psx-unnamed", psx_file(unnamed)});
+  Bytes ps2 = psv_file(save_of(1));
+  ps2[0x3C] = 2;
+  out.push_back({"psv-ps2", ps2});
   return out;
 }
 
@@ -269,6 +279,19 @@ int main(int argc, char** argv) {
   longer.resize(131071);
   put_seed("read_card_file", "raw-one-byte-short", longer);
   put_seed("read_card_file", "empty", {});
+  Bytes gme = gme_file(with_saves);
+  set_gme_comment(gme, 0, "a comment");
+  set_gme_comment(gme, 3, "\xE9t\xE9");
+  put_seed("read_card_file", "gme-comments", gme);
+  std::fill(gme.begin(), gme.begin() + 3904, 0);
+  put_seed("read_card_file", "gme-zeroed-header", gme);
+  gme = gme_file(with_saves);
+  gme.resize(3904 + 5 * 8192 + 17);
+  put_seed("read_card_file", "gme-cut-short", gme);
+  put_seed("read_card_file", "vgs", vgs_file(with_saves));
+  put_seed("read_card_file", "vmp", vmp_file(with_saves));
+  put_seed("read_card_file", "magazine", magazine_file(with_saves));
+  put_seed("read_card_file", "pocketstation-sized", Bytes(131232, 0x77));
   import_seeds();
   adaptor_seeds();
   return 0;

@@ -2,6 +2,8 @@
 # Builds the Windows program and starts it under Wine on the current display.
 # With --emulated it starts the build that talks to an emulated adaptor
 # holding a demo card instead, to try reading and writing without the hardware.
+# Where this machine cannot run 32-bit programs, the 64-bit build runs under
+# 64-bit Wine instead.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR="$ROOT/build"
@@ -17,19 +19,23 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "No display: set DISPLAY (for example DISPLAY=:0) and run this again." >&2
   exit 1
 fi
-"$ROOT/scripts/build_libusb.sh"
-cmake -S "$ROOT" -B "$BUILD_DIR/windows" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DLIBUSB_MINGW_ROOT="$BUILD_DIR/libusb-mingw" >/dev/null
-cmake --build "$BUILD_DIR/windows" --target "$program" -j"$(nproc)"
 source "$ROOT/scripts/wine_env.sh"
+choose_windows_bits
+[ "$WINDOWS_BITS" = 32 ] || echo "Starting the $WINDOWS_BITS-bit build under $WINDOWS_BITS-bit Wine ($WINDOWS_BITS_WHY)."
+windows_build=$(windows_build_folder "$WINDOWS_BITS")
+"$ROOT/scripts/build_libusb.sh" "$WINDOWS_BITS"
+cmake -S "$ROOT" -B "$windows_build" -DCMAKE_TOOLCHAIN_FILE="$(toolchain_file "$WINDOWS_BITS")" \
+  -DCMAKE_BUILD_TYPE=Release -DLIBUSB_MINGW_ROOT="$(libusb_folder "$WINDOWS_BITS")" >/dev/null
+cmake --build "$windows_build" --target "$program" -j"$(nproc)"
+use_wine "$WINDOWS_BITS"
 use_desktop_wine_prefix
 if [ "$program" = quillcrest-emulated ]; then
   cmake -S "$ROOT" -B "$BUILD_DIR/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$BUILD_DIR/native" --target make_demo_card -j"$(nproc)"
   "$BUILD_DIR/native/bin/make_demo_card" "$BUILD_DIR/demo-card.mcr"
   export QUILLCREST_EMULATED_CARD
-  QUILLCREST_EMULATED_CARD=$(winepath -w "$BUILD_DIR/demo-card.mcr")
+  QUILLCREST_EMULATED_CARD=$("$WINE" winepath -w "$BUILD_DIR/demo-card.mcr")
   # About a second for a full read, so the progress bar can be seen moving.
   export QUILLCREST_EMULATED_DELAY_MS="${QUILLCREST_EMULATED_DELAY_MS:-1}"
 fi
-exec wine "$BUILD_DIR/windows/bin/$program.exe"
+exec "$WINE" "$windows_build/bin/$program.exe"

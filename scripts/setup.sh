@@ -3,9 +3,12 @@
 # through sudo). Installs only what is missing, so a second call is quick.
 set -euo pipefail
 
-packages=(cmake make g++ googletest g++-mingw-w64-i686 wine wine32:i386 xvfb
+packages=(cmake make g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb
           imagemagick libusb-1.0-0-dev pkgconf clang libclang-rt-14-dev dpkg-dev zip
           umockdev libumockdev-dev)
+# libcrypto signs the VMP and PSV files; the tests check those signatures
+# with the openssl tool.
+packages+=(libssl-dev openssl)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 

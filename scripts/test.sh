@@ -2,8 +2,9 @@
 # Builds everything and runs every test: the native core and command-line
 # tests (the latter also through the real libusb under umockdev), the same
 # tests under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz
-# targets briefly, and the end-to-end tests of the real Windows programs
-# under Wine and Xvfb.
+# targets briefly, both builds of the Windows programs (32-bit and 64-bit),
+# and the end-to-end tests of the one this machine can run, under Wine and
+# Xvfb.
 # Ends with "N passed, N failed"; exits non-zero on any failure.
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -76,39 +77,49 @@ if step "fuzz build" configure_and_build "$FUZZ_DIR" "${FUZZ_CMAKE_OPTIONS[@]}";
   done
 fi
 
-echo "== end-to-end tests of the Windows program under Wine"
-# Names the exes that passed every test, for scripts/release.sh.
-TESTED_STAMP="$BUILD_DIR/windows/e2e-passed.sha256"
-rm -f "$TESTED_STAMP"
-if step "libusb for MinGW" "$ROOT/scripts/build_libusb.sh" &&
-   step "windows build" configure_and_build "$BUILD_DIR/windows" \
-     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" -DLIBUSB_MINGW_ROOT="$BUILD_DIR/libusb-mingw"; then
-  source "$ROOT/scripts/wine_env.sh"
-  use_test_wine_prefix
-  exec 3> >(cat > "$BUILD_DIR/xvfb.display")
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  exec 3>&-
-  wait_for_display() { for _ in $(seq 100); do [ -s "$BUILD_DIR/xvfb.display" ] && return 0; sleep 0.1; done; return 1; }
-  if step "start Xvfb" wait_for_display; then
-    export DISPLAY=":$(head -1 "$BUILD_DIR/xvfb.display")"
-    wineserver -p
-    # Start Wine's background processes now, detached from ctest's pipes:
-    # started by the first test, they would keep its output open.
-    wine cmd /c exit >/dev/null 2>&1 </dev/null
-    # One program on the screen at a time: the tests read its pixels.
-    run_ctest "$BUILD_DIR/windows" -j1
-    wineserver -k || true
-    [ -f "$BUILD_DIR/windows/main-window.bmp" ] &&
-      convert "$BUILD_DIR/windows/main-window.bmp" "$BUILD_DIR/main-window.png" 2>/dev/null &&
-      echo "Screenshot of the main window: $BUILD_DIR/main-window.png"
+echo "== the Windows programs, 32-bit and 64-bit, and their end-to-end tests under Wine"
+source "$ROOT/scripts/wine_env.sh"
+# Both builds compile on every run, so that a pointer-width fault shows in
+# the 64-bit one wherever the 32-bit one is tested. The end-to-end tests run
+# the 32-bit programs (the product) where this machine can run them, and the
+# 64-bit ones under 64-bit Wine where it cannot.
+build_windows() {
+  local bits=$1
+  step "libusb for MinGW ($bits-bit)" "$ROOT/scripts/build_libusb.sh" "$bits" &&
+    step "windows build ($bits-bit)" configure_and_build "$(windows_build_folder "$bits")" \
+      -DCMAKE_TOOLCHAIN_FILE="$(toolchain_file "$bits")" -DLIBUSB_MINGW_ROOT="$(libusb_folder "$bits")"
+}
+built_32=0 built_64=0
+build_windows 32 && built_32=1
+build_windows 64 && built_64=1
+if step "choose the Windows build to run" choose_windows_bits; then
+  E2E_DIR=$(windows_build_folder "$WINDOWS_BITS")
+  echo "end-to-end tests: $WINDOWS_BITS-bit build under $WINDOWS_BITS-bit Wine ($WINDOWS_BITS_WHY)"
+  # Names the exes that passed every test, for scripts/release.sh.
+  TESTED_STAMP="$E2E_DIR/e2e-passed.sha256"
+  rm -f "$TESTED_STAMP"
+  built_var="built_$WINDOWS_BITS"
+  if [ "${!built_var}" = 1 ]; then
+    use_wine "$WINDOWS_BITS"
+    use_test_wine_prefix
+    if step "start Xvfb" start_xvfb; then
+      "$WINESERVER" -p
+      # Start Wine's background processes now, detached from ctest's pipes:
+      # started by the first test, they would keep its output open.
+      "$WINE" cmd /c exit >/dev/null 2>&1 </dev/null
+      # One program on the screen at a time: the tests read its pixels.
+      run_ctest "$E2E_DIR" -j1
+      "$WINESERVER" -k || true
+      [ -f "$E2E_DIR/main-window.bmp" ] &&
+        convert "$E2E_DIR/main-window.bmp" "$BUILD_DIR/main-window.png" 2>/dev/null &&
+        echo "Screenshot of the main window: $BUILD_DIR/main-window.png"
+    fi
+    stop_xvfb
   fi
-  kill "$xvfb_pid" 2>/dev/null
-  wait "$xvfb_pid" 2>/dev/null
+  if [ "$failed" -eq 0 ] && [ -f "$E2E_DIR/bin/quillcrest.exe" ]; then
+    (cd "$E2E_DIR/bin" && sha256sum quillcrest.exe quillcrest-cli.exe > "$TESTED_STAMP")
+  fi
 fi
 
-if [ "$failed" -eq 0 ] && [ -f "$BUILD_DIR/windows/bin/quillcrest.exe" ]; then
-  (cd "$BUILD_DIR/windows/bin" && sha256sum quillcrest.exe quillcrest-cli.exe > "$TESTED_STAMP")
-fi
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -5,14 +5,22 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "card/analysis.h"
 #include "card/card_image.h"
+#include "files/card_formats.h"
 
 struct AppState {
   HINSTANCE instance = nullptr;
   HWND window = nullptr;  // owner of every message box
 
   CardImage card;
+  // The card file last opened: its path, format and GME comments, so that
+  // saving over it keeps its format and saving as GME keeps the comments
+  // of the saves still on the card.
+  std::string file_path;
+  CardFileInfo file;
   CardImage snapshot;  // what the real card held after the last read or write
   bool snapshot_valid = false;
   // The snapshot came from a full read, not a fast one: it is the real card

@@ -22,22 +22,31 @@ void open_card_file() {
   std::string path;
   if (!ask_open_path(kOpenFilter, path)) return;
   bool opened = false;
-  const Failure failure = read_card_file(path, app.card, opened);
+  CardFileInfo file;
+  const Failure failure = read_card_file(path, app.card, opened, file);
   if (opened) app.snapshot_valid = false;
   if (show_failure(failure)) return;
   app.partial_read = false;  // a whole image replaced whatever a fast read left
-  show_failure(analyse_and_show());
+  app.file_path = path;
+  app.file = file;
+  if (!show_failure(analyse_and_show()) && !file.notice.empty()) show_warning(file.notice);
 }
 
 void save_card_file() {
   if (!require_card() || refuse_partial()) return;
   std::string path;
   if (!ask_save_path(kSaveFilter, "mc", path)) return;
-  show_failure(write_card_file(path, app.card));
+  // Saved over the file it came from, a card keeps that file's format (a
+  // VMP stays signed); anywhere else it takes the format the name asks for.
+  CardFileInfo file = app.file;
+  if (path != app.file_path) file.format = card_format_for_path(path);
+  show_failure(write_card_file(path, app.card, file));
 }
 
 void new_card() {
   if (!confirm_loss()) return;
+  app.file_path.clear();
+  app.file = CardFileInfo{};
   format_card(app.card);
   app.partial_read = false;
   app.snapshot_valid = false;

@@ -27,8 +27,10 @@ void import_from(const std::string& path) {
     ShowWindow(app.window, SW_HIDE);
     return run_name_dialog();
   };
+  questions.notice = [](const std::string& text) { show_warning(text); };
   bool imported = false;
-  if (!show_failure(import_save_file(file, app.card, app.slots.used, questions, imported)) && imported)
+  const Failure failure = import_save_file(file, app.card, app.slots.used, questions, imported);
+  if (!show_failure(name_ps2_container(path, failure)) && imported)
     analyse_and_show();
 }
 
@@ -45,7 +47,9 @@ void export_save_command() {
   if (show_failure(check_exportable(app.slots, app.selected, app.allow_corrupted))) return;
   std::string path;
   if (!ask_save_path(kExportFilter, "mcs", path)) return;
-  std::vector<uint8_t> mcs;
-  if (show_failure(export_save(app.card, app.selected, mcs))) return;
-  show_failure(write_file_replacing(path, mcs.data(), mcs.size()));
+  // MCS unless the name asks for another format (.psx, .psv, .bin, ...).
+  const SaveFormat format = save_format_for_path(path, SaveFormat::mcs);
+  std::vector<uint8_t> bytes;
+  if (show_failure(export_save(app.card, app.selected, format, bytes))) return;
+  show_failure(write_file_replacing(path, bytes.data(), bytes.size()));
 }

@@ -9,6 +9,7 @@
 #include "tests/cli/run_program.h"
 #include "tests/files/temp_folder.h"
 #include "tests/support/card_maker.h"
+#include "tests/support/openssl_signature.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ TEST(Cli, ListsTheSlotsAsTheWindowAnalysesThem) {
   run = cli({"list", folder.path("card.mcr"), "--json"});
   EXPECT_EQ(run.status, 0);
   std::string json =
-      "{\"used\": 4, \"slots\": [\n"
+      "{\"used\": 4, \"format\": \"raw\", \"slots\": [\n"
       "  {\"slot\": 1, \"state\": \"save\", \"blocks\": 1, \"name\": \"BASLUS-00001DEMO\", "
       "\"info\": \"1 Block, America, SLUS-00001 : DEMO\", \"title\": \"DEMO\"},\n"
       "  {\"slot\": 2, \"state\": \"save\", \"blocks\": 2, \"name\": \"BISLPSP00001GAME\", "
@@ -200,6 +201,71 @@ TEST(Cli, UndeletesWhatWasDeletedAndChecksCardsWithoutChangingThem) {
   EXPECT_EQ(run.out, "{\"sound\": true, \"faults\": []}\n");
 }
 
+bool vmp_signed(const Bytes& vmp) {
+  return vmp.size() == 131200 &&
+         Bytes(vmp.begin() + 0x20, vmp.begin() + 0x34) == openssl_signature(vmp, 0x0C, 0x20);
+}
+
+TEST(Cli, ConvertsCopiesAndExportsBetweenFormatsKeepingSignaturesAndComments) {
+  TempFolder folder;
+  Bytes gme = gme_file(listed_card());
+  set_gme_comment(gme, 0, "Disc 2");
+  set_gme_comment(gme, 1, "\xC3\xA0 la fin");  // UTF-8, as newer programs write it
+  const std::string card = folder.path("card.gme"), vmp = folder.path("SCEVMC0.VMP");
+  write_file(card, gme);
+  ProgramRun run = cli({"list", card, "--json"});
+  EXPECT_TRUE(starts_with(run.out, "{\"used\": 4, \"format\": \"gme\", \"slots\": [\n  {\"slot\": 1, "
+                                   "\"state\": \"save\", \"blocks\": 1, \"name\": \"BASLUS-00001DEMO\", "
+                                   "\"info\": \"1 Block, America, SLUS-00001 : DEMO\", \"title\": \"DEMO\", "
+                                   "\"comment\": \"Disc 2\"},\n")) << run.out;
+
+  run = cli({"convert", card, vmp});
+  EXPECT_EQ(run.out, "Wrote " + card + " as a VMP card image to " + vmp + " (4/15).\n");
+  EXPECT_TRUE(vmp_signed(read_file(vmp)));
+  // Changed in place, each file keeps its format: the VMP signed anew, the
+  // GME with the comments of the saves it still holds.
+  SaveSpec race;
+  race.name = "BESCES-00344RACE";
+  write_file(folder.path("race.psv"), signed_by_openssl(psv_file(race), 8, 0x1C));
+  run = cli({"import", vmp, folder.path("race.psv")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(vmp_signed(read_file(vmp)));
+  EXPECT_EQ(cli({"delete", card, "1"}).status, 0);
+  run = cli({"list", card, "--json"});
+  EXPECT_EQ(run.out.find("Disc 2"), std::string::npos);
+  EXPECT_NE(run.out.find("\"comment\": \"\xC3\xA0 la fin\"}"), std::string::npos) << run.out;
+  EXPECT_EQ(read_file(card).size(), 134976u);
+
+  // A comment goes with its save from one GME to another.
+  run = cli({"copy", card, "3", vmp, "--output", folder.path("copy.gme")});
+  EXPECT_EQ(run.out, "Copied slot 2 of " + card + " (BISLPSP00001GAME, 2 blocks) into slot 7 of " +
+                         folder.path("copy.gme") + ".\n") << run.err;
+  EXPECT_NE(cli({"list", folder.path("copy.gme"), "--json"}).out.find("\"comment\": \"\xC3\xA0 la fin\"}"),
+            std::string::npos);
+
+  // A broken signature is told, and the card opens all the same.
+  Bytes tampered = read_file(vmp);
+  tampered[0x30] ^= 1;
+  write_file(vmp, tampered);
+  run = cli({"list", vmp});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(starts_with(run.err, "The signature of this VMP card is wrong")) << run.err;
+
+  // Every save, named after itself: what a file name cannot hold replaced,
+  // the save's real name reported.
+  run = cli({"export", card, "--all", folder.path("saves")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Exported slot 2 (BISLPSP00001GAME, 2 blocks) to " + folder.path("saves/BISLPSP00001GAME.mcs") +
+                         ".\nExported slot 4 (BESLES-00003Q\"\\\xC3\xA9, 1 block) to " +
+                         folder.path("saves/BESLES-00003Q___.mcs") + ".\n");
+  // For a PS3: its names, its signature.
+  run = cli({"export", card, "--all", folder.path("PSV"), "--format", "psv"});
+  const Bytes psv = read_file(folder.path("PSV/BISLPSP0000147414D45.PSV"));
+  ASSERT_EQ(psv.size(), 0x84u + 2 * 8192) << run.out;
+  EXPECT_EQ(Bytes(psv.begin() + 0x1C, psv.begin() + 0x30), openssl_signature(psv, 8, 0x1C));
+}
+
 TEST(Cli, AWrongCommandLineIsExitStatusTwoWithTheUsage) {
   for (const std::vector<std::string>& words :
        std::vector<std::vector<std::string>>{{},
@@ -256,6 +322,9 @@ TEST_F(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
   result = run({"read", folder.path("backup.mcr")});
   EXPECT_EQ(result.out, "Read the card into " + folder.path("backup.mcr") + " (4/15).\n");
   EXPECT_EQ(read_file(folder.path("backup.mcr")), card_bytes(listed_card()));
+  // Straight into a file a PSP takes.
+  EXPECT_EQ(run({"read", folder.path("SCEVMC0.VMP")}).status, 0);
+  EXPECT_TRUE(vmp_signed(read_file(folder.path("SCEVMC0.VMP"))));
 
   CardImage changed = listed_card();
   for (int f = 64; f < 128; ++f) frame(changed, f)[100] ^= 0x33;  // the first save's block

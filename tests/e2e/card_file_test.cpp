@@ -56,6 +56,29 @@ TEST(CardFiles, GmeFilesAreRecognisedByLengthAndLongerFilesReadFromTheStart) {
   EXPECT_FALSE(program.find_box());
 }
 
+TEST(CardFiles, AVmpWithAWrongSignatureIsToldOpenedAndSavedOverItselfSigned) {
+  TempFolder folder;
+  const std::string vmp = folder.path("SCEVMC0.VMP");
+  write_file(vmp, vmp_file(sample_card()));  // its signature field is zero
+  Program program;
+  open_card(program, vmp);
+  program.expect_box("Warning",
+                     "The signature of this VMP card is wrong: a PSP or PS Vita would show it as an "
+                     "empty card.\nIt is opened as it is; saving it as a VMP signs it again.");
+  ASSERT_TRUE(wait_until([&] { return program.text(IDC_COUNTER) == "6/15"; }));
+  program.click(IDC_SAVE_CARD);
+  program.choose_file(vmp);
+  ASSERT_TRUE(wait_until([&] { return read_file(vmp) != vmp_file(sample_card()); }));
+  const Bytes saved = read_file(vmp);
+  ASSERT_EQ(saved.size(), 0x80 + kCardSize);
+  EXPECT_EQ(Bytes(saved.begin() + 0x80, saved.end()), card_bytes(sample_card()));
+  // Signed now: it opens without a word. (The signature itself is checked
+  // with the openssl tool by signatures_test.sh.)
+  open_card(program, vmp, true);
+  ASSERT_TRUE(wait_until([&] { return program.text(IDC_COUNTER) == "6/15"; }));
+  EXPECT_FALSE(program.find_box());
+}
+
 TEST(CardFiles, AShortFileLeavesTheCardAsItWas) {
   TempFolder folder;
   write_file(folder.path("sample.mcr"), card_bytes(sample_card()));

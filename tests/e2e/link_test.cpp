@@ -53,8 +53,11 @@ int blue_pixels(const Program& program, int id) {
   return count;
 }
 
-// The count once the control has finished painting: two readings agree.
+// The count once the control has finished painting: two readings agree. A
+// window just shown may not have painted at all yet, and two readings of
+// nothing agree too.
 int settled_blue_pixels(const Program& program, int id) {
+  wait_until([&] { return blue_pixels(program, id) > 0; });
   int previous = -1, now = blue_pixels(program, id);
   for (int i = 0; i < 100 && now != previous; ++i) {
     Sleep(50);

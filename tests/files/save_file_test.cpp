@@ -9,6 +9,7 @@
 #include "files/save_file.h"
 #include "tests/files/temp_folder.h"
 #include "tests/support/card_maker.h"
+#include "tests/support/openssl_signature.h"
 
 namespace {
 
@@ -248,6 +249,140 @@ TEST(ImportSaveFile, AsksOnlyWhatTheFileNeedsAndImportsOnlyWhenAnswered) {
   ASSERT_TRUE(full);
   EXPECT_FALSE(imported);
   EXPECT_EQ(full->caption, "File Error");
+}
+
+}  // namespace
+
+namespace {
+
+ImportQuestions answering(const std::string& name, std::vector<std::string>* notices = nullptr) {
+  ImportQuestions questions;
+  questions.import_ragged_file = [] { return false; };
+  questions.name_raw_save = [name] { return name; };
+  questions.notice = [notices](const std::string& text) {
+    if (notices) notices->push_back(text);
+  };
+  return questions;
+}
+
+TEST(SaveFormats, ASaveExportedInEveryFormatImportsBackToTheSameSave) {
+  CardImage source = blank_card();
+  SaveSpec save;
+  save.blocks = 3;
+  save.seed = 0x40;
+  save.name = "BESCES-00344RACE";
+  save.title = "\x82\x71\x82\x60\x82\x62\x82\x64";  // ＲＡＣＥ
+  put_save(source, save, {7, 2, 11});
+  for (SaveFormat format : {SaveFormat::mcs, SaveFormat::psx, SaveFormat::psv, SaveFormat::raw}) {
+    std::vector<uint8_t> file;
+    ASSERT_FALSE(export_save(source, 7, format, file)) << save_format_name(format);
+    CardImage target = blank_card();
+    add_save(target, SaveSpec{});
+    bool imported = false;
+    // Only the raw file, which holds no name, asks for one.
+    ASSERT_FALSE(import_save_file(loaded(Bytes(file.begin(), file.end())), target, 1,
+                                  answering(format == SaveFormat::raw ? save.name : ""), imported));
+    ASSERT_TRUE(imported) << save_format_name(format);
+    const auto table = analysed(target);
+    EXPECT_EQ(table->status[1], 3);
+    EXPECT_EQ(DirectoryFrame{directory_frame(target, 1)}.name(), save.name);
+    EXPECT_EQ(read_le32(directory_frame(target, 1) + kDirSize), 3u * 8192);
+    const Bytes blocks = save_blocks(save);
+    for (int n = 0; n < 3; ++n)
+      EXPECT_EQ(0, std::memcmp(data_block(target, 1 + n), blocks.data() + n * 8192, 8192)) << n;
+    // Exported again, the file is the same but for an MCS frame's links.
+    std::vector<uint8_t> again;
+    ASSERT_FALSE(export_save(target, 1, format, again));
+    if (format == SaveFormat::mcs) {
+      EXPECT_TRUE(std::equal(again.begin() + 128, again.end(), file.begin() + 128));
+    } else {
+      EXPECT_EQ(again, file) << save_format_name(format);
+    }
+  }
+}
+
+TEST(SaveFormats, PsvAndPsxHeadersAreTheOnesThePs3AndTheCheatDevicesWrite) {
+  CardImage card = blank_card();
+  SaveSpec save;
+  save.name = "BESLES-53702SYS";
+  save.title = "TITLE";
+  save.blocks = 2;
+  add_save(card, save);
+  std::vector<uint8_t> psv, psx;
+  ASSERT_FALSE(export_save(card, 0, SaveFormat::psv, psv));
+  ASSERT_FALSE(export_save(card, 0, SaveFormat::psx, psx));
+  // The maker writes the header field by field; only the seed and the
+  // signature are the program's own.
+  Bytes expected = psv_file(save);
+  std::copy(psv.begin() + 8, psv.begin() + 0x30, expected.begin() + 8);
+  EXPECT_EQ(Bytes(psv.begin(), psv.end()), expected);
+  EXPECT_EQ(Bytes(psv.begin() + 0x1C, psv.begin() + 0x30), openssl_signature(Bytes(psv.begin(), psv.end()), 8, 0x1C));
+  EXPECT_EQ(Bytes(psx.begin(), psx.end()), psx_file(save));
+}
+
+TEST(SaveFormats, PsvSignaturesAreCheckedAndPs2SavesRefused) {
+  SaveSpec save;
+  save.name = "BASLUS-00123PSV";
+  const Bytes good = signed_by_openssl(psv_file(save, 0x31), 8, 0x1C);
+  std::vector<std::string> notices;
+  CardImage card = blank_card();
+  bool imported = false;
+  ASSERT_FALSE(import_save_file(loaded(good), card, 0, answering("", &notices), imported));
+  EXPECT_TRUE(imported);
+  EXPECT_TRUE(notices.empty());
+  EXPECT_EQ(DirectoryFrame{directory_frame(card, 0)}.name(), save.name);
+
+  Bytes tampered = good;
+  tampered[0x84 + 5000] ^= 1;
+  ASSERT_FALSE(import_save_file(loaded(tampered), card, 1, answering("", &notices), imported));
+  EXPECT_TRUE(imported);  // the card does not check it: told, then imported
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find("signature of this PSV file is wrong"), std::string::npos);
+
+  Bytes ps2 = good;
+  ps2[0x3C] = 2;
+  const CardImage before = card;
+  EXPECT_NE(message_of(import_save_file(loaded(ps2), card, 2, answering(""), imported)).find("PS2"),
+            std::string::npos);
+  Bytes short_psv = good;
+  short_psv.pop_back();
+  EXPECT_EQ(message_of(import_save_file(loaded(short_psv), card, 2, answering(""), imported)),
+            "The PSV has a wrong size !");
+  Bytes ragged_psx = psx_file(save);
+  ragged_psx.push_back(0);
+  EXPECT_EQ(message_of(import_save_file(loaded(ragged_psx), card, 2, answering(""), imported)),
+            "The save file has a wrong size !");
+  EXPECT_EQ(card.bytes, before.bytes);
+  const Failure ps2_container = import_save_file(loaded(Bytes(4096, 0x20)), card, 2, answering(""), imported);
+  EXPECT_EQ(message_of(name_ps2_container("game.MAX", ps2_container)),
+            "This is a PS2 save (.max: Action Replay Max), which this program does not read.");
+  EXPECT_EQ(message_of(name_ps2_container("game.bin", ps2_container)), "Wrong File Format !\n(no SC header)");
+
+  // A header with no name asks for one, as a raw save does.
+  SaveSpec unnamed = save;
+  unnamed.name = "";
+  ASSERT_FALSE(import_save_file(loaded(psx_file(unnamed)), card, 2, answering(""), imported));
+  EXPECT_FALSE(imported);
+  ASSERT_FALSE(import_save_file(loaded(psx_file(unnamed)), card, 2, answering("BASLUS-00999N"), imported));
+  EXPECT_TRUE(imported);
+  EXPECT_EQ(DirectoryFrame{directory_frame(card, 2)}.name(), "BASLUS-00999N");
+}
+
+TEST(SaveFormats, FileNamesFollowThePs3RuleAndWhatFileSystemsAllow) {
+  EXPECT_EQ(save_file_name("BESLES-53702SYS", SaveFormat::psv), "BESLES-53702535953.PSV");
+  EXPECT_EQ(save_file_name("BASLUS-00001", SaveFormat::psv), "BASLUS-00001.PSV");
+  EXPECT_EQ(save_file_name("BASLUS-0123?A:B", SaveFormat::mcs), "BASLUS-0123_A_B.mcs");
+  EXPECT_EQ(save_file_name("BISLPS-0001\x82\xA0/", SaveFormat::raw), "BISLPS-0001___");
+  EXPECT_EQ(save_file_name("BASLUS-0123?A", SaveFormat::psv), "BASLUS-0123_41.PSV");
+  EXPECT_EQ(safe_file_name("CON"), "_CON");
+  EXPECT_EQ(safe_file_name("lpt1.psx"), "_lpt1.psx");
+  EXPECT_EQ(safe_file_name("SAVE. "), "SAVE__");
+  EXPECT_EQ(safe_file_name(""), "_");
+  EXPECT_EQ(save_format_for_path("x/SAVE.PS1"), SaveFormat::mcs);
+  EXPECT_EQ(save_format_for_path("a.pda"), SaveFormat::psx);
+  EXPECT_EQ(save_format_for_path("a.psv.bin", SaveFormat::mcs), SaveFormat::raw);
+  EXPECT_EQ(save_format_for_path("a.sav", SaveFormat::mcs), SaveFormat::mcs);
+  EXPECT_EQ(save_format_for_path("dir.psv/save"), SaveFormat::raw);
 }
 
 }  // namespace

@@ -117,6 +117,76 @@ Bytes gme_file(const CardImage& card) {
   return file;
 }
 
+void set_gme_comment(Bytes& gme, int slot, const std::string& text) {
+  uint8_t* comment = gme.data() + 64 + 256 * slot;
+  std::memset(comment, 0, 256);
+  std::memcpy(comment, text.data(), std::min<size_t>(text.size(), 255));
+}
+
+namespace {
+
+Bytes behind_header(Bytes header, const CardImage& card) {
+  header.insert(header.end(), card.bytes.begin(), card.bytes.end());
+  return header;
+}
+
+void put_le32(uint8_t* at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) at[i] = uint8_t(value >> (8 * i));
+}
+
+}  // namespace
+
+Bytes vgs_file(const CardImage& card) {
+  Bytes header(64, 0);
+  std::memcpy(header.data(), "VgsM", 4);
+  header[4] = header[8] = header[12] = 1;
+  header[17] = 2;
+  return behind_header(header, card);
+}
+
+Bytes magazine_file(const CardImage& card) {
+  Bytes header(256, 0x3A);
+  std::memcpy(header.data(), "PSV", 3);
+  return behind_header(header, card);
+}
+
+Bytes vmp_file(const CardImage& card, uint8_t seed_first) {
+  Bytes header(0x80, 0);
+  const uint8_t tag[] = {0x00, 'P', 'M', 'V'};
+  std::memcpy(header.data(), tag, 4);
+  header[4] = 0x80;
+  for (int i = 0; i < 20; ++i) header[0x0C + i] = uint8_t(seed_first + i);
+  return behind_header(header, card);
+}
+
+Bytes psx_file(const SaveSpec& save) {
+  Bytes file(54, 0);
+  std::memcpy(file.data(), save.name.data(), std::min<size_t>(save.name.size(), 20));
+  std::memcpy(file.data() + 0x15, save.title.data(), std::min<size_t>(save.title.size(), 32));
+  const Bytes data = save_blocks(save);
+  file.insert(file.end(), data.begin(), data.end());
+  return file;
+}
+
+Bytes psv_file(const SaveSpec& save, uint8_t seed_first) {
+  Bytes file(0x84, 0);
+  const uint8_t tag[] = {0x00, 'V', 'S', 'P'};
+  std::memcpy(file.data(), tag, 4);
+  for (int i = 0; i < 20; ++i) file[0x08 + i] = uint8_t(seed_first + i);
+  const uint32_t size = uint32_t(save.blocks) * 8192;
+  put_le32(&file[0x38], 0x14);
+  put_le32(&file[0x3C], 1);
+  put_le32(&file[0x40], size);
+  put_le32(&file[0x44], 0x84);
+  put_le32(&file[0x48], 0x200);
+  put_le32(&file[0x5C], size);
+  put_le32(&file[0x60], 0x9003);
+  std::memcpy(file.data() + 0x64, save.name.data(), std::min<size_t>(save.name.size(), 20));
+  const Bytes data = save_blocks(save);
+  file.insert(file.end(), data.begin(), data.end());
+  return file;
+}
+
 Bytes mcs_file(const SaveSpec& save) {
   Bytes file = directory_entry(save, 0x51, 0xFF);
   const Bytes data = save_blocks(save);

@@ -48,7 +48,17 @@ void fix_checksum(CardImage& card, int frame_number);
 // Files.
 Bytes card_bytes(const CardImage& card);
 Bytes gme_file(const CardImage& card);  // 3904-byte header, then the image
+// A GME file's comment for slot i (block i + 1), up to 255 bytes.
+void set_gme_comment(Bytes& gme, int slot, const std::string& text);
+Bytes vgs_file(const CardImage& card);       // 64-byte "VgsM" header
+Bytes magazine_file(const CardImage& card);  // 256-byte "PSV" header
+// The 128-byte PSP/Vita header with the seed bytes seed_first, seed_first+1,
+// ... and a zero signature (tests sign it with the openssl tool).
+Bytes vmp_file(const CardImage& card, uint8_t seed_first = 0);
 Bytes mcs_file(const SaveSpec& save);
 Bytes raw_save_file(const SaveSpec& save);
+Bytes psx_file(const SaveSpec& save);  // 54-byte header: name, title
+// The PS3's 0x84-byte header, the seed as for vmp_file, a zero signature.
+Bytes psv_file(const SaveSpec& save, uint8_t seed_first = 0);
 void write_file(const std::string& path, const Bytes& bytes);
 Bytes read_file(const std::string& path);

@@ -1,0 +1,48 @@
+// What the verbs on card files share: a card file of any format opened as
+// the window opens it, written back in the format it asks for, and the
+// texts that name slots and saves.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "card/analysis.h"
+#include "card/card_image.h"
+#include "card/failure.h"
+#include "cli/arguments.h"
+#include "files/card_formats.h"
+
+// The window holds one card, its table and what its file held; so does each
+// command.
+struct OpenCard {
+  CardImage card;
+  SlotTable slots;
+  CardFileInfo file;
+};
+
+// Slot numbers count from 1 on the command line; nothing for anything but
+// 1..15.
+std::optional<int> parse_slot(const std::string& text);
+std::string blocks_text(int blocks);
+std::string save_name(const CardImage& card, int slot);
+int first_free_slot(const CardImage& card);
+
+// Reads and analyses the card file; what the user should know about the
+// file (a cut GME, a wrong VMP signature) goes to stderr, the command going
+// on.
+Failure open_card_file(const std::string& path, bool allow_corrupted, OpenCard& open);
+
+// The format a card written to `out` gets: --format when given, the file's
+// own when a card file is changed in place, else the one out's extension
+// names. Nothing when --format names no card format.
+std::optional<CardFormat> output_card_format(const Arguments& arguments, const std::string& out,
+                                             const std::string& in_place, const CardFileInfo& file);
+// "raw", "GME", "VGS", "VMP", "magazine", for the messages.
+const char* card_format_text(CardFormat format);
+
+// Writes a changed card to --output, or over `card_path`, in the format
+// output_card_format gives; `out` receives the path written.
+Failure write_changed_card(const Arguments& arguments, const std::string& card_path, OpenCard& open,
+                           std::string& out);
+
+inline const char kCardFormats[] = "--format takes raw, gme, vgs or vmp";

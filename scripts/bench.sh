@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks, which print their figures (they assert
+# nothing): the card analysis, the transfer jobs and the command line's jobs
+# natively, and the window's jobs under Wine on a virtual screen of their own,
+# with the 32-bit build where this machine runs 32-bit programs and the
+# 64-bit one under 64-bit Wine where it cannot.
+#   scripts/bench.sh [native|wine]   (default: both)
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD_DIR="$ROOT/build"
+which=${1:-both}
+case "$which" in both | native | wine) ;; *) echo "usage: $0 [native|wine]" >&2; exit 2 ;; esac
+
+"$ROOT/scripts/setup.sh"
+if [ "$which" != wine ]; then
+  cmake -S "$ROOT" -B "$BUILD_DIR/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$BUILD_DIR/native" --target card_bench transfer_bench cli_bench -j"$(nproc)" >/dev/null
+  for bench in card_bench transfer_bench cli_bench; do
+    echo "== $bench"
+    "$BUILD_DIR/native/bin/$bench"
+  done
+fi
+if [ "$which" != native ]; then
+  source "$ROOT/scripts/wine_env.sh"
+  choose_windows_bits
+  windows_build=$(windows_build_folder "$WINDOWS_BITS")
+  "$ROOT/scripts/build_libusb.sh" "$WINDOWS_BITS"
+  cmake -S "$ROOT" -B "$windows_build" -DCMAKE_TOOLCHAIN_FILE="$(toolchain_file "$WINDOWS_BITS")" \
+    -DCMAKE_BUILD_TYPE=Release -DLIBUSB_MINGW_ROOT="$(libusb_folder "$WINDOWS_BITS")" >/dev/null
+  cmake --build "$windows_build" --target wine_transfer_bench -j"$(nproc)" >/dev/null
+  echo "== wine_transfer_bench ($WINDOWS_BITS-bit build under $WINDOWS_BITS-bit Wine: $WINDOWS_BITS_WHY)"
+  use_wine "$WINDOWS_BITS"
+  use_test_wine_prefix
+  start_xvfb
+  trap 'stop_xvfb; "$WINESERVER" -k 2>/dev/null || true' EXIT
+  "$WINE" "$windows_build/bin/wine_transfer_bench.exe"
+fi
