@@ -15,6 +15,7 @@ namespace {
 struct AdaptorLink {
   libusb_device_handle* device = nullptr;
   bool access_refused = false;  // by the last open_adaptor
+  bool ps2_card_reported = false;  // by the last detect
   uint8_t reply[kReplyBufferSize] = {};
   uint8_t detect_command[kDetectLength] = {kCommandStart, kDetectCommand};
   uint8_t read_command[kReadLength] = {};
@@ -78,8 +79,10 @@ void drain_stale_replies() {
 }
 
 bool card_present() {
-  return exchange(link.detect_command, kDetectLength) == kDetectReplyLength &&
-         link.reply[0] == kReplyStart && link.reply[1] == kCardPresent;
+  const bool whole = exchange(link.detect_command, kDetectLength) == kDetectReplyLength &&
+                     link.reply[0] == kReplyStart;
+  link.ps2_card_reported = whole && link.reply[1] == kPs2CardInSlot;
+  return whole && link.reply[1] == kCardPresent;
 }
 
 bool frame_reply_start(int received, int expected) {
@@ -150,6 +153,7 @@ libusb_device_handle* open_first_adaptor() {
 }  // namespace
 
 bool adaptor_access_refused() { return link.access_refused; }
+bool adaptor_reported_ps2_card() { return link.ps2_card_reported; }
 
 Failure open_adaptor() {
   close_device();
@@ -177,6 +181,7 @@ Failure transfer_frames(Transfer direction, uint8_t* buffer, int first_frame, in
   if (transferred) *transferred = 0;
   // Without a device nothing can answer the detect; say so rather than hand
   // libusb a null handle.
+  link.ps2_card_reported = false;
   if (!link.device || !card_present()) return fail("No PS1 Memory Card Detected.");
   for (int n = 0; n < frame_count; ++n) {
     const int frame_number = first_frame + n;

@@ -25,6 +25,11 @@ Failure open_adaptor();
 // node; see the udev rule beside the command-line program).
 bool adaptor_access_refused();
 
+// After "No PS1 Memory Card Detected.": whether the adaptor's last answer
+// to detect was "55 02", a PS2 card in its slot. Third-party adaptors answer
+// so for some PS1 cards too, and the adaptor for some third-party PS1 cards.
+bool adaptor_reported_ps2_card();
+
 // Readies the link for a job, before its first transfer: opens the adaptor
 // again when it was unplugged since (with open_adaptor's texts), and takes
 // away replies that arrived after their timeout and still wait in the

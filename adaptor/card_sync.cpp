@@ -1,8 +1,11 @@
 #include "adaptor/card_sync.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
+
+#include "card/card_check.h"
 
 namespace {
 
@@ -48,11 +51,9 @@ Failure verify_runs(const CardImage& card, const std::vector<FrameRun>& runs, in
     }
   }
   if (report.mismatched.empty()) return std::nullopt;
-  std::string text = "Verify Error: frame";
-  if (report.mismatched.size() > 1) text += "s";
-  for (size_t i = 0; i < report.mismatched.size(); ++i)
-    text += (i ? ", " : " ") + std::to_string(report.mismatched[i]);
-  return fail(text + (report.mismatched.size() > 1 ? " differ" : " differs") + " on the card.");
+  std::sort(report.mismatched.begin(), report.mismatched.end());
+  return fail("Verify Error: " + frames_in_words(report.mismatched) +
+              (report.mismatched.size() > 1 ? " differ" : " differs") + " on the card.");
 }
 
 }  // namespace
@@ -75,24 +76,47 @@ std::vector<FrameRun> frame_runs(const std::vector<int>& frames) {
   return runs;
 }
 
-Failure sync_card(const CardImage& card, bool all, bool verify, const SyncProgress& progress,
-                  SyncReport& report) {
+namespace {
+
+// The directory block last.
+std::vector<int> in_writing_order(const std::vector<int>& frames) {
+  std::vector<int> ordered;
+  for (int f : frames)
+    if (f >= kFramesPerBlock) ordered.push_back(f);
+  for (int f : frames)
+    if (f < kFramesPerBlock) ordered.push_back(f);
+  return ordered;
+}
+
+}  // namespace
+
+Failure sync_card(const CardImage& card, const SyncOrders& orders, const BeforeWriting& before_writing,
+                  const SyncProgress& progress, SyncReport& report) {
   report = SyncReport{};
   if (Failure failure = begin_adaptor_job()) return failure;
   std::vector<int> frames;
-  if (all) {
+  if (orders.all) {
     for (int f = 0; f < kFrameCount; ++f) frames.push_back(f);
-  } else {
+  }
+  bool fake_card = false;
+  if (!orders.all || orders.read_first) {
     auto on_card = std::make_unique<CardImage>();
     if (Failure failure =
             transfer_frames(Transfer::read, on_card->bytes.data(), 0, kFrameCount,
                             step_progress(progress, SyncStep::reading, 0, 0, kFrameCount)))
       return failure;
-    frames = frames_differing(card, *on_card);
+    if (!orders.all) frames = frames_differing(card, *on_card);
+    fake_card = halves_mirror(*on_card);
+    if (before_writing) {
+      if (Failure failure = before_writing(*on_card, frames)) return failure;
+    }
   }
-  const std::vector<FrameRun> runs = frame_runs(frames);
+  const std::vector<FrameRun> runs = frame_runs(in_writing_order(frames));
   const int total = int(frames.size());
   if (Failure failure = write_runs(card, runs, total, progress, report)) return failure;
-  if (!verify) return std::nullopt;
+  if (!orders.verify) return std::nullopt;
+  // A fake card's frames F and F + 512 are one: a write to one changed the
+  // other too, where no write was meant, so every frame is read back.
+  if (fake_card) return verify_runs(card, {FrameRun{0, kFrameCount}}, kFrameCount, progress, report);
   return verify_runs(card, runs, total, progress, report);
 }

@@ -8,7 +8,6 @@ namespace {
 // A fast read takes what the slot view shows: frame 0 and the fifteen
 // directory frames, then each block's save header and its icon frames.
 constexpr int kDirectoryFrames = 1 + kSlotCount;
-constexpr int kSaveHeadFrames = 1 + kMaxIconFrames;
 
 Failure read_into(CardImage& card, bool fast, const Progress& progress) {
   if (!fast) return transfer_frames(Transfer::read, card.bytes.data(), 0, kFrameCount, progress);

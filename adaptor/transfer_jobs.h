@@ -9,6 +9,9 @@
 #include "card/card_image.h"
 #include "card/failure.h"
 
+// What a fast read takes of each block: the save header and the icon frames.
+constexpr int kSaveHeadFrames = 1 + kMaxIconFrames;
+
 // Reads the real card into `card`: all 1024 frames, or when `fast` only the
 // header and directory (frames 0..15) and the save header and icon frames of
 // every data block (its first 4 frames). The frames go into a copy of `card`

@@ -2,7 +2,7 @@
 // precise 1 ms per exchange), as a user runs them: the whole process, from
 // its start to its exit. The ratio to the floor (exchanges x 1 ms) is the
 // command's own cost: starting, reading the card file, checking replies,
-// writing the result file.
+// writing the result file and the backup.
 //
 // Usage: cli_bench [DELAY_MS]   (default 1)
 #include <chrono>
@@ -48,7 +48,8 @@ bool run(const char* name, const std::string& folder, const CardImage& on_card,
   const ProgramRun result = run_program(QUILLCREST_CLI, arguments,
                                         {{"QUILLCREST_EMULATED_CARD", real},
                                          {"QUILLCREST_EMULATED_STATE", real},
-                                         {"QUILLCREST_EMULATED_DELAY_MS", std::to_string(delay_ms)}});
+                                         {"QUILLCREST_EMULATED_DELAY_MS", std::to_string(delay_ms)},
+                                         {"XDG_DATA_HOME", folder + "/data"}});
   const double wall_ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
   if (result.status != 0) {
     std::printf("%s: exit %d: %s", name, result.status, result.err.c_str());
@@ -56,7 +57,7 @@ bool run(const char* name, const std::string& folder, const CardImage& on_card,
   }
   const int count = exchanges(real + ".counts");
   const double floor_ms = double(count) * delay_ms;
-  std::printf("%-34s %9d %11.1f %10.1f %8.4f\n", name, count, wall_ms, floor_ms,
+  std::printf("%-36s %9d %11.1f %10.1f %8.4f\n", name, count, wall_ms, floor_ms,
               floor_ms > 0 ? wall_ms / floor_ms : 0.0);
   return true;
 }
@@ -76,11 +77,11 @@ int main(int argc, char** argv) {
   write_bytes(folder + "/changed.mcr", changed);
 
   std::printf("quillcrest-cli on the emulated adaptor, %d ms per exchange\n", delay_ms);
-  std::printf("%-34s %9s %11s %10s %8s\n", "command", "exchanges", "wall ms", "floor ms", "ratio");
+  std::printf("%-36s %9s %11s %10s %8s\n", "command", "exchanges", "wall ms", "floor ms", "ratio");
   bool good = true;
   good &= run("read", folder, demo, {"read", folder + "/out.mcr"}, delay_ms);
-  good &= run("write --all --no-verify", folder, blank, {"write", folder + "/demo.mcr", "--all", "--no-verify"},
-              delay_ms);
+  good &= run("write --all --no-verify --no-backup", folder, blank,
+              {"write", folder + "/demo.mcr", "--all", "--no-verify", "--no-backup"}, delay_ms);
   good &= run("write --all", folder, blank, {"write", folder + "/demo.mcr", "--all"}, delay_ms);
   good &= run("write, one save changed", folder, demo, {"write", folder + "/changed.mcr"}, delay_ms);
   std::system(("rm -rf '" + folder + "'").c_str());

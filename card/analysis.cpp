@@ -1,11 +1,12 @@
 #include "card/analysis.h"
 
-namespace {
-
-bool header_well_formed(SaveHeader header, DirectoryFrame directory) {
+bool save_header_well_formed(const CardImage& card, int slot) {
+  const SaveHeader header{data_block(card, slot)};
   return header.has_magic() && header.flag_well_formed() &&
-         header.block_count() == directory.size_block_count();
+         header.block_count() == DirectoryFrame{directory_frame(card, slot)}.size_block_count();
 }
+
+namespace {
 
 // Walks the chain from a first block, claiming every block it passes. A link
 // outside the fifteen slots or back to a block already walked ends the walk
@@ -39,7 +40,7 @@ int classify_slot(const CardImage& card, int slot, SlotTable& table, bool allow_
 
   const uint8_t* first_block = data_block(card, slot);
   const SaveHeader header{first_block};
-  if (!header_well_formed(header, directory) && !allow_corrupted) return kSlotCorrupted;
+  if (!save_header_well_formed(card, slot) && !allow_corrupted) return kSlotCorrupted;
 
   SlotIcons& icons = table.icons[slot];
   icons.count = header.icon_frames();

@@ -29,6 +29,10 @@ inline const char* const kWrongCardFormat = "Wrong Memory Card format.";
 // the previous table is left untouched.
 Failure analyse_card(CardImage& card, SlotTable& table, bool allow_corrupted);
 
+// The first block's save header says "SC", has a well-formed icon flag and
+// the block count of the directory frame's size field (bytes 5 and 6).
+bool save_header_well_formed(const CardImage& card, int slot);
+
 // Classifies slot i in the ascending pass of analyse_card; writes owner
 // entries and the slot's icons as it goes.
 int classify_slot(const CardImage& card, int slot, SlotTable& table, bool allow_corrupted);

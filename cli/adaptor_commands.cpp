@@ -1,13 +1,15 @@
 // The verbs on the card in the adaptor: the window's reads, and a write that
-// checks what it wrote.
+// backs the card up first and checks what it wrote.
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "adaptor/card_sync.h"
 #include "adaptor/transfer_jobs.h"
+#include "card/card_check.h"
 #include "cli/commands.h"
 #include "cli/terminal.h"
+#include "files/backups.h"
 #include "files/card_file.h"
 
 namespace {
@@ -24,6 +26,12 @@ const char kNoAccess[] =
     "then unplug the adaptor and plug it in again.";
 #endif
 
+// The window keeps saying "No PS1 Memory Card Detected."; here the
+// adaptor's own answer is told.
+const char kPs2CardReported[] =
+    "The adaptor reports a PS2 memory card in its slot, or a PS1 card it does not recognise "
+    "(some third-party cards and adaptors answer so).";
+
 Failure connect() {
   Failure failure = open_adaptor();
 #if defined(__linux__)
@@ -32,14 +40,13 @@ Failure connect() {
   return failure;
 }
 
-// The card in the adaptor, whole or fast, with a progress bar.
-Failure read_from_adaptor(bool fast, CardImage& card) {
-  if (Failure failure = connect()) return failure;
-  ProgressBar bar;
-  const char* step = fast ? "fast read" : "reading";
-  return read_card(card, fast, [&bar, step](int position) {
-    if (position != kProgressEnd) bar.show(step, position, kFrameCount);
-  });
+Failure in_words(Failure failure) {
+  if (failure && adaptor_reported_ps2_card()) failure->text = kPs2CardReported;
+  return failure;
+}
+
+void warn_if_half_size(const CardImage& card, int frames_per_block) {
+  if (halves_mirror(card, frames_per_block)) std::fprintf(stderr, "Warning: %s\n", kHalvesMirrorMeaning);
 }
 
 const char* step_name(SyncStep step) {
@@ -63,9 +70,19 @@ std::string frame_list(const std::vector<int>& frames) {
 
 }  // namespace
 
+Failure read_from_adaptor(bool fast, CardImage& card) {
+  if (Failure failure = connect()) return failure;
+  ProgressBar bar;
+  const char* step = fast ? "fast read" : "reading";
+  return in_words(read_card(card, fast, [&bar, step](int position) {
+    if (position != kProgressEnd) bar.show(step, position, kFrameCount);
+  }));
+}
+
 int list_adaptor_card(const Arguments& arguments) {
   auto card = std::make_unique<CardImage>();
   if (Failure failure = read_from_adaptor(true, *card)) return report_failure(failure);
+  warn_if_half_size(*card, kSaveHeadFrames);
   auto slots = std::make_unique<SlotTable>();
   if (Failure failure = analyse_card(*card, *slots, arguments.has("--allow-corrupted")))
     return report_failure(failure);
@@ -75,6 +92,7 @@ int list_adaptor_card(const Arguments& arguments) {
 int read_command(const Arguments& arguments) {
   auto card = std::make_unique<CardImage>();
   if (Failure failure = read_from_adaptor(false, *card)) return report_failure(failure);
+  warn_if_half_size(*card, kFramesPerBlock);
   const std::string& out = arguments.operands[0];
   CardFileInfo file;
   file.format = card_format_for_path(out);  // read SCEVMC0.VMP makes a card a PSP takes
@@ -96,16 +114,44 @@ int write_command(const Arguments& arguments) {
   auto card = std::make_unique<CardImage>();
   auto slots = std::make_unique<SlotTable>();
   const std::string& path = arguments.operands[0];
-  if (Failure failure = open_card(path, false, *card, *slots)) return report_failure(failure);
+  bool opened = false;
+  CardFileInfo file;
+  if (Failure failure = read_card_file(path, *card, opened, file)) return report_failure(failure);
+  if (!file.notice.empty()) std::fprintf(stderr, "%s\n", file.notice.c_str());
+  // An unformatted card, or one "corrupted" on purpose, goes to the card
+  // byte for byte, as "read" took it: a backup must come back whatever it
+  // holds. The analysis only tells (and clears byte 0 of the copy it rejects).
+  auto analysed = std::make_unique<CardImage>(*card);
+  if (Failure failure = analyse_card(*analysed, *slots, false))
+    std::fprintf(stderr, "%s holds no formatted memory card (%s): it is written as it is.\n", path.c_str(),
+                 failure->text.c_str());
   if (Failure failure = connect()) return report_failure(failure);
-  const bool verify = !arguments.has("--no-verify");
+  SyncOrders orders;
+  orders.all = arguments.has("--all");
+  orders.verify = !arguments.has("--no-verify");
+  const bool backup = !arguments.has("--no-backup");
+  orders.read_first = backup;
+  if (!backup)
+    std::fprintf(stderr, "No backup: what the card holds now cannot be restored after this write.\n");
   SyncReport report;
   Failure failure;
   {
     ProgressBar bar;
-    failure = sync_card(*card, arguments.has("--all"), verify,
-                        [&bar](SyncStep step, int done, int total) { bar.show(step_name(step), done, total); },
-                        report);
+    // What the card held goes to a backup before the first frame is sent; a
+    // backup that cannot be written stops the write there.
+    const BeforeWriting back_up = [&](const CardImage& on_card, const std::vector<int>& frames) -> Failure {
+      bar.clear();
+      warn_if_half_size(on_card, kFramesPerBlock);
+      if (!backup || frames.empty()) return std::nullopt;
+      std::string backup_path;
+      if (Failure failure = write_backup(on_card, backup_path)) return failure;
+      std::printf("Backed up the card into %s.\n", backup_path.c_str());
+      std::fflush(stdout);
+      return std::nullopt;
+    };
+    failure = in_words(sync_card(
+        *card, orders, back_up,
+        [&bar](SyncStep step, int done, int total) { bar.show(step_name(step), done, total); }, report));
   }
   if (failure) {
     report_failure(failure);
@@ -117,7 +163,7 @@ int write_command(const Arguments& arguments) {
   }
   if (report.written.empty())
     std::printf("The card already holds %s: nothing written.\n", path.c_str());
-  else if (verify)
+  else if (orders.verify)
     std::printf("Wrote %s, verified %d.\n", frames_text(report.written.size()).c_str(),
                 int(report.verified.size()));
   else

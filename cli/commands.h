@@ -2,6 +2,7 @@
 // work failed (the reason on stderr), 2 the command line was wrong.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "card/analysis.h"
@@ -43,3 +44,12 @@ int copy_save_command(const Arguments& arguments);
 int list_adaptor_card(const Arguments& arguments);
 int read_command(const Arguments& arguments);
 int write_command(const Arguments& arguments);
+
+// The card in the adaptor, whole or fast (directory and save heads), with a
+// progress bar; the adaptor's own answers in words.
+Failure read_from_adaptor(bool fast, CardImage& card);
+
+int backups_command(const Arguments& arguments);
+int list_deleted_command(const Arguments& arguments);
+int undelete_command(const Arguments& arguments);
+int check_command(const Arguments& arguments);

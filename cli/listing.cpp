@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "card/slot_text.h"
+#include "card/undelete.h"
 #include "cli/text_utf8.h"
 
 namespace {
@@ -25,9 +26,10 @@ SaveTexts save_texts(const CardImage& card, const SlotTable& slots, int slot) {
                    shift_jis_to_utf8(title_bytes(card, slot))};
 }
 
-// A field of a line: a tab or a line end from the card would split it, so
-// control characters show as U+FFFD.
-std::string field(const std::string& utf8) {
+}  // namespace
+
+// A tab or a line end from the card would split a line.
+std::string line_field(const std::string& utf8) {
   std::string out;
   for (unsigned char c : utf8) {
     if (c < 0x20 || c == 0x7F)
@@ -55,8 +57,6 @@ std::string json_string(const std::string& utf8) {
   return out + "\"";
 }
 
-}  // namespace
-
 std::string slot_lines(const CardImage& card, const SlotTable& slots) {
   std::string out;
   for (int slot = 0; slot < kSlotCount; ++slot) {
@@ -64,8 +64,8 @@ std::string slot_lines(const CardImage& card, const SlotTable& slots) {
     out += std::to_string(slot + 1) + "\t" + state_name(status);
     if (status > 0) {
       const SaveTexts texts = save_texts(card, slots, slot);
-      out += "\t" + std::to_string(status) + "\t" + field(texts.info) + "\t" + field(texts.name) + "\t" +
-             field(texts.title);
+      out += "\t" + std::to_string(status) + "\t" + line_field(texts.info) + "\t" + line_field(texts.name) + "\t" +
+             line_field(texts.title);
     } else if (status == kSlotFurtherBlock) {
       out += "\tof " + std::to_string(slots.owner[slot] + 1);
     }
@@ -93,4 +93,59 @@ std::string slot_json(const CardImage& card, const SlotTable& slots, const Liste
     out += slot + 1 < kSlotCount ? "},\n" : "}\n";
   }
   return out + "]}\n";
+}
+
+namespace {
+
+std::string slot_list_json(const std::vector<int>& slots) {
+  std::string out = "[";
+  for (size_t i = 0; i < slots.size(); ++i) out += (i ? ", " : "") + std::to_string(slots[i] + 1);
+  return out + "]";
+}
+
+std::string deleted_name(const CardImage& card, int slot) {
+  return latin1_to_utf8(name_caption(card, slot));
+}
+std::string deleted_title(const CardImage& card, int slot) {
+  return shift_jis_to_utf8(title_bytes(card, slot));
+}
+
+}  // namespace
+
+std::string deleted_lines(const CardImage& card) {
+  std::string out;
+  int restorable = 0;
+  const std::vector<DeletedSave> saves = deleted_saves(card);
+  for (const DeletedSave& save : saves) {
+    const std::string verdict =
+        save.why_not.empty() ? "can be restored" : "cannot be restored: " + save.why_not;
+    restorable += save.why_not.empty();
+    out += std::to_string(save.first + 1);
+    if (save.has_first)
+      out += "\tdeleted\t" + std::to_string(save.slots.size()) + "\t" +
+             line_field(deleted_name(card, save.first)) + "\t" +
+             line_field(deleted_title(card, save.first)) + "\t" + verdict + "\n";
+    else
+      out += "\tdeleted block\t" + verdict + "\n";
+  }
+  return out + std::to_string(restorable) + " of " + std::to_string(saves.size()) +
+         " can be restored\n";
+}
+
+std::string deleted_json(const CardImage& card) {
+  const std::vector<DeletedSave> saves = deleted_saves(card);
+  std::string out = "{\"deleted\": [";
+  for (size_t i = 0; i < saves.size(); ++i) {
+    const DeletedSave& save = saves[i];
+    out += std::string(i ? ",\n" : "\n") + "  {\"slot\": " + std::to_string(save.first + 1) +
+           ", \"first\": " + (save.has_first ? "true" : "false") +
+           ", \"slots\": " + slot_list_json(save.slots);
+    if (save.has_first)
+      out += ", \"name\": " + json_string(deleted_name(card, save.first)) +
+             ", \"title\": " + json_string(deleted_title(card, save.first));
+    out += std::string(", \"restorable\": ") + (save.why_not.empty() ? "true" : "false");
+    if (!save.why_not.empty()) out += ", \"why\": " + json_string(save.why_not);
+    out += "}";
+  }
+  return out + (saves.empty() ? "]}\n" : "\n]}\n");
 }

@@ -29,3 +29,20 @@ struct ListedFile {
 // For a card file, "format" follows "used", and a save with a comment has
 // "comment" after its title.
 std::string slot_json(const CardImage& card, const SlotTable& slots, const ListedFile* file = nullptr);
+
+// "list --deleted": one line per deleted save, fields separated by tabs:
+//   slot, "deleted", blocks, file name, title, "can be restored" or
+//   "cannot be restored: <why>"
+// and for a deleted further block no deleted first block reaches:
+//   slot, "deleted block", "cannot be restored: <why>"
+// then "n of m can be restored".
+std::string deleted_lines(const CardImage& card);
+// {"deleted": [{"slot": 4, "first": true, "slots": [4, 3], "name": ...,
+// "title": ..., "restorable": true}, {"slot": 9, "first": false, "slots":
+// [9], "restorable": false, "why": ...}]}
+std::string deleted_json(const CardImage& card);
+
+// A text as one field of a line: control characters as U+FFFD.
+std::string line_field(const std::string& utf8);
+// A JSON string, quoted and escaped.
+std::string json_string(const std::string& utf8);

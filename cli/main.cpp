@@ -30,6 +30,9 @@ const char kUsage[] =
     "  list CARD [--json] [--allow-corrupted]     the fifteen slots (--json adds the file's\n"
     "                                             format and the saves' GME comments)\n"
     "      quillcrest-cli list memcard.mcr\n"
+    "  list CARD --deleted [--json]               the deleted saves, and whether each\n"
+    "                                             can be restored\n"
+    "      quillcrest-cli list memcard.mcr --deleted\n"
     "  export CARD SLOT OUT [--format F] [--allow-corrupted]\n"
     "                                             the save in SLOT as a save file: .mcs .ps1\n"
     "                                             MCS, .psx PSX, .psv PSV (signed), raw\n"
@@ -50,6 +53,12 @@ const char kUsage[] =
     "      quillcrest-cli copy SCEVMC0.VMP 2 memcard.mcr\n"
     "  delete CARD SLOT [--output OUT]            the save in SLOT\n"
     "      quillcrest-cli delete memcard.mcr 4\n"
+    "  undelete CARD SLOT [--output OUT]          the deleted save whose first block is\n"
+    "                                             in SLOT, unless its blocks were reused\n"
+    "      quillcrest-cli undelete memcard.mcr 4\n"
+    "  check CARD [--json]                        every fault of the card, changing\n"
+    "                                             nothing; exit status 0 only when sound\n"
+    "      quillcrest-cli check memcard.mcr\n"
     "  format OUT                                 a new, empty card\n"
     "      quillcrest-cli format blank.mcr\n"
     "  convert IN OUT [--format F]                the card image in another format; F is\n"
@@ -57,18 +66,34 @@ const char kUsage[] =
     "      quillcrest-cli convert memcard.gme SCEVMC0.VMP\n"
     "\n"
     "The card in the adaptor:\n"
-    "  list --adaptor [--json] [--allow-corrupted]  its slots, from a fast read\n"
+    "  list --adaptor [--json] [--allow-corrupted] [--deleted]\n"
+    "                                             its slots, from a fast read\n"
     "      quillcrest-cli list --adaptor\n"
     "  read OUT                                   the whole card into a file\n"
     "      quillcrest-cli read backup.mcr\n"
-    "  write CARD [--all] [--no-verify]           the card made equal to CARD: only the\n"
-    "                                             frames that differ, read back after\n"
+    "  write CARD [--all] [--no-verify] [--no-backup]\n"
+    "                                             the card made equal to CARD: it is read,\n"
+    "                                             backed up, then only the frames that\n"
+    "                                             differ are written, the directory last,\n"
+    "                                             and read back. --all writes every frame;\n"
+    "                                             --no-backup keeps no backup (with --all\n"
+    "                                             the card is then not even read): what it\n"
+    "                                             held cannot be restored\n"
     "      quillcrest-cli write backup.mcr\n"
+    "  check --adaptor [--json]                   every fault of the card, from a full read\n"
+    "      quillcrest-cli check --adaptor\n"
+    "  backups                                    the backups taken before each write,\n"
+    "                                             newest first: when, file, used blocks,\n"
+    "                                             the saves; \"write BACKUP\" restores one\n"
+    "      quillcrest-cli backups\n"
     "\n"
     "  --help, --version\n"
     "\n"
-    "import, copy and delete change CARD in place, in its own format (a VMP stays signed, a\n"
-    "GME keeps its comments), unless --output names another file.\n"
+    "import, copy, delete and undelete change CARD in place, in its own format (a VMP stays\n"
+    "signed, a GME keeps its comments), unless --output names another file.\n"
+    "Backups are kept in $XDG_DATA_HOME/quillcrest/backups (by default\n"
+    "~/.local/share/quillcrest/backups), on Windows in %LOCALAPPDATA%\\Quillcrest\\backups;\n"
+    "the newest 100 are kept.\n"
     "Exit status: 0 done, 1 failed (the reason on stderr), 2 wrong command line.\n";
 
 struct Verb {
@@ -80,14 +105,18 @@ int list_command(const Arguments& arguments) {
   const bool adaptor = arguments.has("--adaptor");
   if (adaptor == !arguments.operands.empty())
     return usage_error("list takes either a CARD or --adaptor");
+  if (arguments.has("--deleted")) return list_deleted_command(arguments);
   return adaptor ? list_adaptor_card(arguments) : list_card_file(arguments);
 }
 
 const std::map<std::string, Verb>& verbs() {
   static const std::map<std::string, Verb> table = {
-      {"list", {{0, 1, {"--json", "--allow-corrupted", "--adaptor"}, {}}, list_command}},
+      {"list", {{0, 1, {"--json", "--allow-corrupted", "--adaptor", "--deleted"}, {}}, list_command}},
       {"read", {{1, 1, {}, {}}, read_command}},
-      {"write", {{1, 1, {"--all", "--no-verify"}, {}}, write_command}},
+      {"write", {{1, 1, {"--all", "--no-verify", "--no-backup"}, {}}, write_command}},
+      {"backups", {{0, 0, {}, {}}, backups_command}},
+      {"undelete", {{2, 2, {}, {"--output"}}, undelete_command}},
+      {"check", {{0, 1, {"--json", "--adaptor"}, {}}, check_command}},
       {"export", {{2, 3, {"--allow-corrupted", "--all"}, {"--format"}}, export_save_command}},
       {"import", {{2, 2, {"--yes"}, {"--name", "--output"}}, import_save_command}},
       {"copy", {{3, 3, {"--yes", "--allow-corrupted"}, {"--output"}}, copy_save_command}},

@@ -19,10 +19,14 @@ constexpr int kBarWidth = 40;
 
 ProgressBar::ProgressBar() : enabled_(isatty(fileno(stderr)) != 0) {}
 
-ProgressBar::~ProgressBar() {
+ProgressBar::~ProgressBar() { clear(); }
+
+void ProgressBar::clear() {
   if (!enabled_ || shown_length_ == 0) return;
   std::fprintf(stderr, "\r%*s\r", int(shown_length_), "");
   std::fflush(stderr);
+  bar_.clear();
+  shown_length_ = 0;
 }
 
 void ProgressBar::show(const char* step, int done, int total) {

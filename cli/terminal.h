@@ -12,6 +12,9 @@ class ProgressBar {
   // Shows `done` of `total` for the named step; redraws only when the bar
   // or the step changes.
   void show(const char* step, int done, int total);
+  // Takes the bar off its line, so that a line printed now stands alone;
+  // the next show draws it again.
+  void clear();
 
  private:
   bool enabled_;

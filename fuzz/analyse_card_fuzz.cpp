@@ -1,6 +1,6 @@
 // analyse_card on any card image, with and without corrupted saves allowed,
-// and the command line's listing of what it found (with a card file's
-// comments, of any bytes).
+// the command line's listings of what it found (its slots, with a card
+// file's comments of any bytes, and its deleted saves), and the card check.
 //
 // Input: the card image (131072 bytes; a shorter input is laid over a
 // freshly formatted card, a longer one is cut).
@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "card/analysis.h"
+#include "card/card_check.h"
 #include "cli/listing.h"
 #include "fuzz/fuzz_support.h"
 
@@ -65,6 +66,27 @@ void check_listing(const CardImage& card, const SlotTable& table) {
       ++slots;
     FUZZ_CHECK(slots == size_t(kSlotCount));
   }
+  const std::string deleted = deleted_lines(card);
+  FUZZ_CHECK(clean_utf8(deleted) && clean_utf8(deleted_json(card)));
+  FUZZ_CHECK(deleted.size() > 0 && deleted.back() == '\n');
+}
+
+// Every fault names frames of the card and says what it means; an
+// unformatted card is that and nothing more, and a card without faults
+// shows no corrupted slot.
+void check_faults(const CardImage& card, const SlotTable* table) {
+  const std::vector<CardFault> faults = check_card(card);
+  for (const CardFault& fault : faults) {
+    FUZZ_CHECK(!fault.name.empty() && !fault.meaning.empty() && clean_utf8(fault.meaning));
+    FUZZ_CHECK(!fault.frames.empty() && std::is_sorted(fault.frames.begin(), fault.frames.end()));
+    FUZZ_CHECK(fault.frames.front() >= 0 && fault.frames.back() < kFrameCount);
+  }
+  if (!is_loaded(card)) FUZZ_CHECK(faults.size() == 1 && faults[0].name == "not-formatted");
+  if (!table || !faults.empty()) return;
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    const uint8_t state = directory_frame(card, slot)[kDirState];
+    FUZZ_CHECK(table->status[slot] != kSlotCorrupted || state == kStateMiddle || state == kStateLast);
+  }
 }
 
 }  // namespace
@@ -85,7 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Nothing of the table before leaks into an analysis.
     FUZZ_CHECK(same_analysis(*table, *first));
     check_listing(image, *table);
-  } else {
+  }
+  check_faults(image, loaded ? first.get() : nullptr);
+  if (!loaded) {
     // A failed analysis unloads the card: analysing it again fails too.
     FUZZ_CHECK(!analyse_and_check(card, *table, true));
   }

@@ -1,5 +1,6 @@
-// The export walk and delete on any card from any slot; every save that
-// exports is imported again into a new card, from a file of every format.
+// The export walk, delete and undelete on any card from any slot; every
+// save that exports is imported again into a new card, from a file of every
+// format, and the new card checks sound and has its delete undone.
 //
 // Input:
 //   byte 0  the slot (modulo 15)
@@ -13,7 +14,9 @@
 #include <memory>
 #include <vector>
 
+#include "card/card_check.h"
 #include "card/editing.h"
+#include "card/undelete.h"
 #include "files/save_file.h"
 #include "fuzz/fuzz_support.h"
 
@@ -32,6 +35,24 @@ bool chain_from(const CardImage& card, int slot, std::vector<int>& chain) {
     if (next >= kSlotCount || std::count(chain.begin(), chain.end(), next)) return false;
     chain.push_back(next);
   }
+}
+
+// A card this program formatted and filled with one save, in slots 0..:
+// the check finds nothing but what the save's own bytes make (a header that
+// is not well formed, blocks that repeat the first 64 KB), and deleting the
+// save is undone byte for byte.
+void check_made_here(const CardImage& card) {
+  std::vector<std::string> expected;
+  if (!save_header_well_formed(card, 0)) expected.push_back("bad-save-header");
+  const auto half = card.bytes.begin() + kCardSize / 2;
+  if (std::equal(card.bytes.begin(), half, half)) expected.push_back("halves-mirror");
+  std::vector<std::string> found;
+  for (const CardFault& fault : check_card(card)) found.push_back(fault.name);
+  FUZZ_CHECK(found == expected);
+  auto undone = std::make_unique<CardImage>(card);
+  delete_save(*undone, 0);
+  FUZZ_CHECK(!undelete_save(*undone, 0));
+  FUZZ_CHECK(undone->bytes == card.bytes);
 }
 
 void check_export(const CardImage& card, int slot, bool allow_corrupted) {
@@ -90,12 +111,52 @@ void check_export(const CardImage& card, int slot, bool allow_corrupted) {
     FUZZ_CHECK(std::equal(placed + kDirName, placed + kChecksumByte, d + kDirName));
     FUZZ_CHECK(!frame_is_bad(placed));
   }
+  check_made_here(*fresh);
   auto table = std::make_unique<SlotTable>();
   FUZZ_CHECK(analyse_and_check(*fresh, *table, allow_corrupted));
   const bool shown = allow_corrupted || (header[0] == 'S' && header[1] == 'C' &&
                                          (header[kHeaderIconFlag] & 0xFC) == 0x10);
   FUZZ_CHECK(table->status[0] == (shown ? blocks : kSlotCorrupted));
   FUZZ_CHECK(table->used == (shown ? blocks : 0));
+}
+
+// Undelete either refuses and changes nothing, or flips free states back
+// to in-use ones (with good checksums) and nothing else, as the listing of
+// deleted saves said it could. When it restores just what the delete freed,
+// from frames that were good, the card is the original byte for byte.
+void check_undelete(const CardImage& original, const CardImage& deleted, int slot,
+                    const std::vector<int>& freed) {
+  auto restored = std::make_unique<CardImage>(deleted);
+  const Failure failure = undelete_save(*restored, slot);
+  bool listed_restorable = false;
+  for (const DeletedSave& save : deleted_saves(deleted))
+    listed_restorable |= save.first == slot && save.has_first && save.why_not.empty();
+  FUZZ_CHECK(!failure == listed_restorable);
+  if (failure) {
+    FUZZ_CHECK(failure->text.compare(0, 17, "Cannot undelete s") == 0);
+    FUZZ_CHECK(restored->bytes == deleted.bytes);
+    return;
+  }
+  std::vector<int> flipped;
+  for (int s = 0; s < kSlotCount; ++s) {
+    const uint8_t* before = directory_frame(deleted, s);
+    const uint8_t* after = directory_frame(*restored, s);
+    if (std::equal(before, before + kFrameSize, after)) continue;
+    flipped.push_back(s);
+    FUZZ_CHECK((before[kDirState] & 0xF0) == kFreeNibble);
+    FUZZ_CHECK(after[kDirState] == (before[kDirState] ^ 0xF0));
+    FUZZ_CHECK(std::equal(before + 1, before + kChecksumByte, after + 1) && !frame_is_bad(after));
+  }
+  const size_t directory_end = (kSlotCount + 1) * kFrameSize;
+  FUZZ_CHECK(!flipped.empty());
+  FUZZ_CHECK(std::equal(restored->bytes.begin() + directory_end, restored->bytes.end(),
+                        deleted.bytes.begin() + directory_end));
+  FUZZ_CHECK(undelete_save(*restored, slot));  // no longer deleted
+  std::vector<int> freed_sorted = freed;
+  std::sort(freed_sorted.begin(), freed_sorted.end());
+  bool freed_frames_good = true;
+  for (int s : freed) freed_frames_good &= !frame_is_bad(directory_frame(original, s));
+  if (flipped == freed_sorted && freed_frames_good) FUZZ_CHECK(restored->bytes == original.bytes);
 }
 
 bool taken_for_mcs(const std::vector<uint8_t>& bytes) {
@@ -165,6 +226,7 @@ void check_delete(const CardImage& card, int slot, bool allow_corrupted) {
   }
   // Only the state bytes and checksums of those directory frames change.
   FUZZ_CHECK(deleted->bytes == expected->bytes);
+  check_undelete(card, *deleted, slot, freed);
   auto table = std::make_unique<SlotTable>();
   if (!analyse_and_check(*deleted, *table, allow_corrupted)) return;
   for (int s : freed) FUZZ_CHECK(table->status[s] == kSlotEmpty);

@@ -122,6 +122,20 @@ std::vector<NamedCard> cards() {
   CardImage full = blank_card();
   for (int n = 0; n < 15; ++n) add_save(full, save_of(1, n % 4));
   out.push_back({"fifteen-saves", full});
+
+  // Deleted saves: one whole, one whose first block another save took, and
+  // a card whose halves answer alike with a broken frame listed.
+  CardImage deleted = mixed;
+  put_save(deleted, save_of(3), {9, 7, 12});
+  put_save(deleted, save_of(2), {13, 14});
+  for (int slot : {9, 7, 12, 13, 14})
+    set_state(deleted, slot, directory_frame(deleted, slot)[0] ^ 0xF0);
+  put_save(deleted, save_of(1), {13});
+  out.push_back({"deleted-saves", deleted});
+  CardImage fake = mixed;
+  std::copy_n(fake.bytes.begin(), kCardSize / 2, fake.bytes.begin() + kCardSize / 2);
+  write_le32(frame(fake, 16), 300);
+  out.push_back({"half-size-broken-frame", fake});
   return out;
 }
 

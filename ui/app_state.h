@@ -23,6 +23,9 @@ struct AppState {
   CardFileInfo file;
   CardImage snapshot;  // what the real card held after the last read or write
   bool snapshot_valid = false;
+  // The snapshot came from a full read, not a fast one: it is the real card
+  // whole, and is kept as the backup before a write.
+  bool snapshot_complete = false;
   bool partial_read = false;  // the card came from a fast read: never write it out
   bool fast_read = false;
   bool allow_corrupted = false;

@@ -4,9 +4,11 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "adaptor/transfer_jobs.h"
+#include "files/backups.h"
 #include "resources/resource_ids.h"
 #include "ui/app_state.h"
 #include "ui/checks.h"
@@ -45,6 +47,7 @@ struct JobOrders {
   bool fast = false;
   bool allow_corrupted = false;
   bool differences_only = false;
+  bool back_up = false;  // keep the snapshot as a backup before writing
 };
 struct JobOutcome {
   Failure failure;
@@ -75,7 +78,17 @@ DWORD WINAPI read_job(LPVOID) {
   return 0;
 }
 
+// The snapshot of a full read is what the real card holds: it goes to a
+// backup, whole and on the disk, before the first frame is sent, and a
+// backup that cannot be written stops the write with nothing sent.
 DWORD WINAPI write_job(LPVOID) {
+  std::string backup;
+  if (orders.back_up) {
+    if (Failure failure = write_backup(app.snapshot, backup)) {
+      end_job(std::move(failure));
+      return 0;
+    }
+  }
   end_job(write_card(app.card, app.snapshot, orders.differences_only, show_progress));
   return 0;
 }
@@ -112,6 +125,7 @@ void take_read_card() {
   show_analysed_view(*outcome.view, outcome.read_a_card);
   app.snapshot = app.card;
   app.snapshot_valid = true;
+  app.snapshot_complete = !orders.fast;
 }
 
 }  // namespace
@@ -149,7 +163,7 @@ void connect_adaptor(HWND window) {
 void read_card_command() {
   const bool animating = app.animation_on;
   if (!confirm_loss()) return;
-  orders = JobOrders{true, app.fast_read, app.allow_corrupted, false};
+  orders = JobOrders{true, app.fast_read, app.allow_corrupted, false, false};
   if (!start_job(read_job)) app.animation_on = animating;
 }
 
@@ -163,6 +177,6 @@ void write_card_command() {
       app.snapshot_valid &&
       ask_yes_no("Do you want to write only the differences from the last read ?\n"
                  "(Click 'No' to write the entire Memory Card.)");
-  orders = JobOrders{false, false, false, differences_only};
+  orders = JobOrders{false, false, false, differences_only, app.snapshot_valid && app.snapshot_complete};
   start_job(write_job);
 }

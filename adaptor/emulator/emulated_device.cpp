@@ -74,7 +74,8 @@ void answer_detect() {
 bool fault_spares(ReplyFault fault, bool is_write) {
   switch (fault) {
     case ReplyFault::refused:
-    case ReplyFault::bad_sector: return !is_write;
+    case ReplyFault::bad_sector:
+    case ReplyFault::flipped_bit: return !is_write;
     case ReplyFault::bad_checksum:
     case ReplyFault::bad_echo:
     case ReplyFault::bad_end: return is_write;
@@ -98,7 +99,8 @@ void spoil_reply(int frame_number, bool is_write) {
     case ReplyFault::wrong_start: reply[0] = kNotTheByte; break;
     case ReplyFault::wrong_mark: reply[1] = kNotTheByte; break;
     case ReplyFault::silent: emulator.reply.reset(); break;
-    case ReplyFault::late: break;  // held back by answer_command
+    case ReplyFault::late: break;         // held back by answer_command
+    case ReplyFault::flipped_bit: break;  // the reply is good; store_written_frame spoils the frame
     case ReplyFault::refused: reply[kWriteEndAt] = kCardEndBadChecksum; break;
     case ReplyFault::bad_sector: reply[kWriteEndAt] = kCardEndBadSector; break;
     case ReplyFault::bad_checksum: reply[kReadDataAt + frame_number % kFrameSize] ^= 0x10; break;
@@ -168,10 +170,27 @@ void answer_write(int frame_number) {
   spoil_reply(frame_number, true);
 }
 
+constexpr int kHalfCardFrames = kFrameCount / 2;
+
+// A half-size card's second half is its first: the image keeps both equal,
+// so that it shows what any read sees.
+void mirror_halves(CardImage& card) {
+  std::memcpy(frame(card, kHalfCardFrames), frame(card, 0), kHalfCardFrames * kFrameSize);
+}
+
 void store_written_frame(int frame_number) {
-  std::memcpy(frame(emulator.card, frame_number), emulator.command.data() + kWriteDataAt, kFrameSize);
+  uint8_t data[kFrameSize];
+  std::memcpy(data, emulator.command.data() + kWriteDataAt, kFrameSize);
+  if (emulator.fault_applied && emulator.setup.reply_fault == ReplyFault::flipped_bit)
+    data[frame_number % kFrameSize] ^= 0x01;
   emulator.written.push_back(frame_number);
-  if (!emulator.state_path.empty()) store_state_frame(emulator.state_path, emulator.card, frame_number);
+  const int first_copy = emulator.setup.half_size ? frame_number % kHalfCardFrames : frame_number;
+  const int copies = emulator.setup.half_size ? 2 : 1;
+  for (int n = 0; n < copies; ++n) {
+    const int stored = first_copy + n * kHalfCardFrames;
+    std::memcpy(frame(emulator.card, stored), data, kFrameSize);
+    if (!emulator.state_path.empty()) store_state_frame(emulator.state_path, emulator.card, stored);
+  }
 }
 
 bool all_zero(const uint8_t* bytes, size_t count) {
@@ -245,6 +264,7 @@ void reset_emulator(const CardImage& card, const EmulatorSetup& setup) {
   auto fresh = std::make_unique<Emulator>();
   fresh->card = card;
   fresh->setup = setup;
+  if (setup.half_size) mirror_halves(fresh->card);
   fresh->set_up = true;
   emulator = std::move(*fresh);
 }
@@ -261,6 +281,7 @@ bool emulated_power_on() {
   if (!emulator.set_up) {
     auto fresh = std::make_unique<Emulator>();  // on the heap: it holds a whole card
     setup_from_environment(fresh->card, fresh->setup, fresh->state_path);
+    if (fresh->setup.half_size) mirror_halves(fresh->card);
     fresh->set_up = true;
     emulator = std::move(*fresh);
     if (!emulator.state_path.empty()) {

@@ -46,6 +46,7 @@ constexpr ReplyName kReplyNames[] = {{"short", ReplyFault::short_reply},
                                      {"late", ReplyFault::late},
                                      {"refused", ReplyFault::refused},
                                      {"bad-sector", ReplyFault::bad_sector},
+                                     {"flipped-bit", ReplyFault::flipped_bit},
                                      {"bad-checksum", ReplyFault::bad_checksum},
                                      {"bad-echo", ReplyFault::bad_echo},
                                      {"bad-end", ReplyFault::bad_end}};
@@ -72,6 +73,7 @@ bool parse_fault(std::string token, EmulatorSetup& setup) {
                : token == "claim-fails"   ? &setup.claim_fails
                : token == "no-access"     ? &setup.no_access
                : token == "real-timeouts" ? &setup.real_timeouts
+               : token == "half-size"     ? &setup.half_size
                                           : nullptr;
   if (flag) {
     *flag = true;

@@ -9,7 +9,8 @@
 // CHK of writes, zero padding) and counted; a malformed one gets no reply.
 // Replies wait on the reply endpoint in order until received, as in the
 // adaptor. Faults make it answer as a missing or unplugged device, a missing
-// card, a bad line, a late reply or a card that refuses a write.
+// card, a bad line, a late reply, a card that refuses a write, one that
+// stores a write wrongly, or a fake card holding half what it claims.
 //
 // Tests set it up with reset_emulator(). A program that never calls it gets
 // its setup from the QUILLCREST_EMULATED_* environment variables, read at its
@@ -46,8 +47,9 @@ enum class ReplyFault {
   silent,       // no reply: the receive fails
   late,         // the reply comes after the receive timed out, and waits for the next one
   // Writes only; reads of the frame are answered well.
-  refused,     // the card ends with 0x4E (checksum refused)
-  bad_sector,  // the card ends with 0xFF (bad sector)
+  refused,      // the card ends with 0x4E (checksum refused)
+  bad_sector,   // the card ends with 0xFF (bad sector)
+  flipped_bit,  // answered well, but the frame is stored with one bit changed
   // Reads only; writes of the frame are answered well.
   bad_checksum,  // a data byte garbled on the way: the card's CHK does not match it
   bad_echo,      // the card confirms another frame number
@@ -87,6 +89,9 @@ struct EmulatorSetup {
   // A receive that gets nothing waits out its whole timeout, as on the
   // hardware (5 s, or the link's short one). Off: it fails at once.
   bool real_timeouts = false;
+  // A fake card holding 64 KB: frames F and F + 512 are the same storage,
+  // so reads and writes of either reach the first half.
+  bool half_size = false;
   int delay_ms = 0;      // every exchange takes at least this long (a busy wait)
   ReplyHook replace_reply;  // empty: the emulator answers alone
 };

@@ -190,7 +190,7 @@ TEST(SyncCard, WritesTheDifferencesInRunsAndReadsThemBack) {
   plug_in(on_card);
   SyncReport report;
   std::vector<SyncStep> steps;
-  ASSERT_FALSE(sync_card(card, false, true, [&](SyncStep s, int, int) { steps.push_back(s); }, report));
+  ASSERT_FALSE(sync_card(card, {}, {}, [&](SyncStep s, int, int) { steps.push_back(s); }, report));
   EXPECT_EQ(emulator_counts().exchanges(), 1025 + 65 + 65);
   EXPECT_EQ(emulated_card().bytes, card.bytes);
   EXPECT_EQ(report.written, frames_from(64, 127));
@@ -199,15 +199,50 @@ TEST(SyncCard, WritesTheDifferencesInRunsAndReadsThemBack) {
 
   // Nothing left to change: the card is read and nothing else is sent.
   plug_in(card);
-  ASSERT_FALSE(sync_card(card, false, true, {}, report));
+  ASSERT_FALSE(sync_card(card, {}, {}, {}, report));
   EXPECT_EQ(emulator_counts().exchanges(), 1025);
   EXPECT_TRUE(report.written.empty());
 
-  // --all: every frame in one run, without reading first.
+  // --all: every frame, the directory block last, without reading first.
   plug_in(stamped_card(3));
-  ASSERT_FALSE(sync_card(card, true, false, {}, report));
-  EXPECT_EQ(emulator_counts().exchanges(), 1025);
+  ASSERT_FALSE(sync_card(card, {true, false, false}, {}, {}, report));
+  EXPECT_EQ(emulator_counts().exchanges(), 1024 + 2);
+  EXPECT_EQ(frames_written().front(), 64);
+  EXPECT_EQ(frames_written().back(), 63);
   EXPECT_EQ(emulated_card().bytes, card.bytes);
+}
+
+// What the card held goes to the caller (for its backup) before any frame
+// is sent, and the caller may stop the write there.
+TEST(SyncCard, ShowsTheCardBeforeWritingAndMayBeStoppedThere) {
+  const CardImage on_card = card_with_saves();
+  CardImage card = on_card;
+  delete_save(card, 0);
+  plug_in(on_card);
+  CardImage seen;
+  const BeforeWriting refuse = [&](const CardImage& read, const std::vector<int>& frames) {
+    EXPECT_EQ(emulator_counts().writes, 0);
+    EXPECT_EQ(frames, std::vector<int>({1}));
+    seen = read;
+    return fail("no backup");
+  };
+  SyncReport report;
+  EXPECT_EQ(text_of(sync_card(card, {}, refuse, {}, report)), "no backup");
+  EXPECT_EQ(seen.bytes, on_card.bytes);
+  EXPECT_EQ(emulator_counts().writes, 0);
+}
+
+// A fake 64 KB card: the second half's frames land on the first half's, so
+// every frame is read back, also those never written.
+TEST(SyncCard, OnACardWhoseHalvesMirrorEveryFrameIsReadBack) {
+  EmulatorSetup setup;
+  setup.half_size = true;
+  plug_in(blank_card(), setup);
+  SyncReport report;
+  const std::string verify = text_of(sync_card(card_with_saves(), {}, {}, {}, report));
+  EXPECT_EQ(emulator_counts().reads, 1024 + 1024);
+  // Frames 0 and 7..63 were not written, yet writes of 512 and 519..575 changed them.
+  EXPECT_EQ(verify.substr(0, 30), "Verify Error: frames 0, 7..63,") << verify;
 }
 
 TEST(SyncCard, SaysWhatGotThereWhenTheCardRefusesOrDiffers) {
@@ -219,8 +254,8 @@ TEST(SyncCard, SaysWhatGotThereWhenTheCardRefusesOrDiffers) {
   setup.fault_frame = 12;
   plug_in(on_card, setup);
   SyncReport report;
-  EXPECT_EQ(text_of(sync_card(card, false, true, {}, report)), "Write Error");
-  EXPECT_EQ(report.written, std::vector<int>({10, 11}));
+  EXPECT_EQ(text_of(sync_card(card, {}, {}, {}, report)), "Write Error");
+  EXPECT_EQ(report.written, std::vector<int>({300, 10, 11}));  // the saves' blocks first
   EXPECT_EQ(frames_written(), report.written);
 
   // The card acknowledges frame 300 but gives back something else.
@@ -233,7 +268,7 @@ TEST(SyncCard, SaysWhatGotThereWhenTheCardRefusesOrDiffers) {
     (*reply)[142] ^= 0x01;
   };
   plug_in(on_card, setup);
-  EXPECT_EQ(text_of(sync_card(card, false, true, {}, report)),
+  EXPECT_EQ(text_of(sync_card(card, {}, {}, {}, report)),
             "Verify Error: frame 300 differs on the card.");
   EXPECT_EQ(report.verified, std::vector<int>({10, 11, 12}));
   EXPECT_EQ(report.mismatched, std::vector<int>({300}));

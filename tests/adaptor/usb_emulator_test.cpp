@@ -272,7 +272,10 @@ TEST(UsbEmulator, ReadsTheFaultList) {
   EXPECT_EQ(setup.gone_at_command, 40);
   EXPECT_EQ(setup.gone_for_opens, 1);
   EXPECT_TRUE(setup.real_timeouts);
-  for (const char* bad : {"write-refused@5", "gone", "late", "real-timeouts@1", "write-no-card", "write-short", "nocard", "short", "short@1024", "short@-1", "no-device@2", "no-card*2",
+  setup = {};
+  ASSERT_TRUE(parse_faults("half-size,flipped-bit@64*1", setup));
+  EXPECT_TRUE(setup.half_size && setup.reply_fault == ReplyFault::flipped_bit && setup.fault_times == 1);
+  for (const char* bad : {"write-refused@5", "write-flipped-bit@5", "half-size@1", "flipped-bit", "gone", "late", "real-timeouts@1", "write-no-card", "write-short", "nocard", "short", "short@1024", "short@-1", "no-device@2", "no-card*2",
                           "silent@5*", "long@x", "bad-start@1,,oops"}) {
     EmulatorSetup ignored;
     EXPECT_FALSE(parse_faults(bad, ignored)) << bad;

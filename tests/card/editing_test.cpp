@@ -5,6 +5,7 @@
 
 #include "card/analysis.h"
 #include "card/editing.h"
+#include "card/undelete.h"
 #include "tests/support/card_maker.h"
 
 namespace {
@@ -91,6 +92,39 @@ TEST(DeleteSave, StartingAtAMiddleBlockFreesItAndWhatFollows) {
   EXPECT_EQ(directory_frame(card, 0)[0], 0xA2);
   EXPECT_EQ(directory_frame(card, 1)[0], 0xA3);
   EXPECT_EQ(directory_frame(card, 5)[0], 0x51);
+}
+
+std::string undelete_text(CardImage& card, int slot) {
+  const Failure failure = undelete_save(card, slot);
+  return failure ? failure->text : "";
+}
+
+// Restoring a save whole is the fuzzers' and the command line's to show;
+// here, the refusals.
+TEST(UndeleteSave, RefusesASaveWhoseBlocksWereTakenOrUnlinked) {
+  CardImage card = blank_card();
+  add_save(card, SaveSpec{});  // slot 0
+  SaveSpec save;
+  save.blocks = 3;
+  put_save(card, save, {4, 2, 9});
+  delete_save(card, 4);
+  const CardImage deleted = card;
+  // An import takes the lowest free frames: slots 1 and 2, one of its blocks.
+  SaveSpec other;
+  other.blocks = 2;
+  const Bytes data = save_blocks(other);
+  ASSERT_FALSE(place_save(card, directory_entry(other, 0x51, 0xFF).data(), data.data(), data.size()));
+  const CardImage taken = card;
+  EXPECT_EQ(undelete_text(card, 4),
+            "Cannot undelete slot 5: the block in slot 3 now belongs to another save.");
+  EXPECT_EQ(card.bytes, taken.bytes);
+
+  // Deleted by a tool that also cut the links: only the first block is left.
+  card = deleted;
+  set_link(card, 4, 0xFF);
+  EXPECT_EQ(undelete_text(card, 4),
+            "Cannot undelete slot 5: its size field says 24576 bytes, but its chain holds 1 block.");
+  EXPECT_FALSE(deleted_saves(card).back().has_first);  // slot 10, now out of reach
 }
 
 TEST(PlaceSave, FillsFreeSlotsInAscendingOrderWithLinkedCopiesOfTheTemplate) {

@@ -2,8 +2,10 @@
 // status and the files it leaves. The adaptor commands run the emulated build.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
+#include "card/editing.h"
 #include "tests/cli/run_program.h"
 #include "tests/files/temp_folder.h"
 #include "tests/support/card_maker.h"
@@ -159,6 +161,46 @@ TEST(Cli, EditsCardFilesAndLeavesThemWholeWhenItFails) {
   EXPECT_EQ(run.err, "Wrong file size !\n");
 }
 
+TEST(Cli, UndeletesWhatWasDeletedAndChecksCardsWithoutChangingThem) {
+  TempFolder folder;
+  const std::string card = folder.path("card.mcr");
+  write_file(card, card_bytes(listed_card()));
+  ASSERT_EQ(cli({"delete", card, "3"}).status, 0);
+  EXPECT_EQ(cli({"list", card, "--deleted"}).out,
+            "2\tdeleted\t2\tBISLPSP00001GAME\t\xE3\x83\x9D\xE3\x82\xB1\xE3\x83\x83\xE3\x83\x88\t"
+            "can be restored\n1 of 1 can be restored\n");
+  ProgramRun run = cli({"undelete", card, "2", "--output", folder.path("back.mcr")});
+  EXPECT_EQ(run.out, "Restored slot 2 (BISLPSP00001GAME, 2 blocks) in " + folder.path("back.mcr") + ".\n");
+  EXPECT_EQ(read_file(folder.path("back.mcr")), card_bytes(listed_card()));
+
+  // A new save takes the deleted save's first block: the rest cannot come back.
+  write_file(folder.path("one.mcs"), mcs_file(SaveSpec{}));
+  ASSERT_EQ(cli({"import", card, folder.path("one.mcs")}).status, 0);
+  EXPECT_EQ(cli({"list", card, "--deleted"}).out,
+            "3\tdeleted block\tcannot be restored: it is a further block of a deleted save whose first "
+            "block is gone\n0 of 1 can be restored\n");
+  const Bytes before = read_file(card);
+  run = cli({"undelete", card, "3"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Cannot undelete slot 3: it holds a further block of a deleted save, not its first block.\n");
+  EXPECT_EQ(read_file(card), before);
+
+  run = cli({"check", folder.path("back.mcr")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "bad-directory-checksum (frame 5): The directory frame of slot 5 is damaged (its checksum "
+                     "is wrong): the slot shows as corrupted, and so does any save whose chain passes it.\n"
+                     "1 fault found.\n");
+  // A card the other commands refuse is still described.
+  CardImage refused = blank_card();
+  break_checksum(refused, 0);
+  write_file(folder.path("refused.mcr"), card_bytes(refused));
+  EXPECT_TRUE(starts_with(cli({"check", folder.path("refused.mcr")}).out, "bad-header-checksum (frame 0): "));
+  write_file(folder.path("blank.mcr"), card_bytes(blank_card()));
+  run = cli({"check", folder.path("blank.mcr"), "--json"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "{\"sound\": true, \"faults\": []}\n");
+}
+
 bool vmp_signed(const Bytes& vmp) {
   return vmp.size() == 131200 &&
          Bytes(vmp.begin() + 0x20, vmp.begin() + 0x34) == openssl_signature(vmp, 0x0C, 0x20);
@@ -233,6 +275,10 @@ TEST(Cli, AWrongCommandLineIsExitStatusTwoWithTheUsage) {
                                              {"export", "card.mcr", "16", "out.mcs"},
                                              {"delete", "card.mcr", "1", "2"},
                                              {"write", "card.mcr", "--everything"},
+                                             {"check"},
+                                             {"check", "card.mcr", "--adaptor"},
+                                             {"undelete", "card.mcr", "0"},
+                                             {"backups", "card.mcr"},
                                              {"import", "card.mcr", "a.bin", "--name"},
                                              {"import", "card.mcr", "a.bin", "--name", "BASLUS-00001ABCDEFGHI"}}) {
     const ProgramRun run = cli(words);
@@ -253,7 +299,8 @@ class CliAdaptor : public testing::Test {
   ProgramRun run(const std::vector<std::string>& arguments, const std::string& faults = "") {
     return cli(arguments, {{"QUILLCREST_EMULATED_CARD", real},
                            {"QUILLCREST_EMULATED_STATE", real},
-                           {"QUILLCREST_EMULATED_FAULT", faults}});
+                           {"QUILLCREST_EMULATED_FAULT", faults},
+                           {"XDG_DATA_HOME", data_home}});
   }
   std::string counts() {
     const Bytes bytes = read_file(real + ".counts");
@@ -261,6 +308,8 @@ class CliAdaptor : public testing::Test {
   }
   TempFolder folder;
   const std::string real = folder.path("real.mcr");
+  std::string data_home = folder.path("data");
+  const std::string backups = data_home + "/quillcrest/backups/";
 };
 
 TEST_F(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
@@ -282,14 +331,93 @@ TEST_F(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
   write_file(folder.path("changed.mcr"), card_bytes(changed));
   result = run({"write", folder.path("changed.mcr")});
   EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.out, "Wrote 64 frames, verified 64.\n");
+  ASSERT_TRUE(starts_with(result.out, "Backed up the card into " + backups)) << result.out;
+  const std::string backup = result.out.substr(24, result.out.find(".\n") - 24);
+  EXPECT_EQ(result.out.substr(result.out.find('\n') + 1), "Wrote 64 frames, verified 64.\n");
   EXPECT_TRUE(starts_with(counts(), "detects 3\nreads 1088\nwrites 64\n")) << counts();
   EXPECT_EQ(read_file(real), card_bytes(changed));
+  EXPECT_EQ(read_file(backup), card_bytes(listed_card()));  // the card before the write
+
+  // The backup is listed, and written back restores the card.
+  result = run({"backups"});
+  EXPECT_EQ(result.out.substr(19), "\t" + backup + "\t4/15\tBASLUS-00001DEMO, BISLPSP00001GAME, BESLES-00003Q\"\\\xC3\xA9\n");
+  result = run({"write", backup});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(read_file(real), card_bytes(listed_card()));
+
+  // No backup, no write: nothing is sent.
+  data_home = folder.path("blocked");
+  write_file(data_home, Bytes(1));
+  result = run({"write", folder.path("changed.mcr")});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "Cannot back up the Memory Card into " + data_home +
+                            "/quillcrest/backups: the folder cannot be made. Nothing was written to the card.\n"
+                            "0 frames were written before it stopped.\n");
+  EXPECT_TRUE(starts_with(counts(), "detects 1\nreads 1024\nwrites 0\n")) << counts();
+
+  // An unformatted card is backed up, and put back, byte for byte.
+  plug_in(CardImage{});
+  data_home = folder.path("data");
+  result = run({"write", folder.path("changed.mcr")});
+  const std::string blank_backup = result.out.substr(24, result.out.find(".\n") - 24);
+  result = run({"write", blank_backup});
+  EXPECT_EQ(result.err, blank_backup + " holds no formatted memory card (Wrong Memory Card format.): "
+                                       "it is written as it is.\n");
+  EXPECT_EQ(read_file(real), Bytes(kCardSize, 0));
 
   // The card refuses a frame: the command says which frames got there.
-  result = run({"write", folder.path("backup.mcr"), "--all"}, "refused@2");
+  result = run({"write", folder.path("changed.mcr"), "--all", "--no-backup"}, "refused@66");
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "Write Error\n2 frames were written before it stopped: 0,1.\n");
+  EXPECT_EQ(result.err, "No backup: what the card holds now cannot be restored after this write.\n"
+                        "Write Error\n2 frames were written before it stopped: 64,65.\n");
+  EXPECT_TRUE(starts_with(counts(), "detects 1\nreads 0\n")) << counts();
+}
+
+// The directory goes last: cut short after the saves' blocks, the card
+// keeps its old directory, and says what it got.
+TEST_F(CliAdaptor, AWriteCutShortBeforeTheDirectoryLeavesTheOldOne) {
+  plug_in(listed_card());
+  CardImage changed = listed_card();
+  delete_save(changed, 0);
+  for (int f = 64; f < 128; ++f) frame(changed, f)[7] ^= 0x01;
+  write_file(folder.path("changed.mcr"), card_bytes(changed));
+  const ProgramRun result = run({"write", folder.path("changed.mcr")}, "no-card@2");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(starts_with(result.err, "No PS1 Memory Card Detected.\n64 frames were written before it "
+                                      "stopped: 64,65,66,")) << result.err;
+  const Bytes on_card = read_file(real);
+  EXPECT_TRUE(std::equal(on_card.begin(), on_card.begin() + 8192, listed_card().bytes.begin()));
+  EXPECT_TRUE(std::equal(on_card.begin() + 8192, on_card.begin() + 16384, changed.bytes.begin() + 8192));
+}
+
+// Cards and adaptors that do not do what they say.
+TEST_F(CliAdaptor, CardsThatLieAreCaughtAndTheAdaptorsAnswerIsTold) {
+  plug_in(listed_card());
+  CardImage changed = listed_card();
+  frame(changed, 200)[0] ^= 0x80;
+  write_file(folder.path("changed.mcr"), card_bytes(changed));
+  ProgramRun result = run({"write", folder.path("changed.mcr")}, "flipped-bit@200");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "Verify Error: frame 200 differs on the card.\n");
+
+  // A fake 64 KB card: every command that reads it whole, or its directory, warns.
+  const std::string warning = "Warning: The card's second 64 KB answer the same bytes as its first: it holds 64 KB";
+  plug_in(listed_card());
+  EXPECT_TRUE(starts_with(run({"list", "--adaptor"}, "half-size").err, warning));
+  EXPECT_TRUE(starts_with(run({"read", folder.path("fake.mcr")}, "half-size").err, warning));
+  result = run({"check", "--adaptor"}, "half-size");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find("\nhalves-mirror (frames 512..1023): The card's second 64 KB"), std::string::npos)
+      << result.out;
+  result = run({"write", folder.path("changed.mcr")}, "half-size");
+  EXPECT_TRUE(starts_with(result.err, warning)) << result.err;
+  EXPECT_NE(result.err.find("Verify Error: frames "), std::string::npos) << result.err;
+
+  result = run({"read", folder.path("ps2.mcr")}, "ps2-card");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "The adaptor reports a PS2 memory card in its slot, or a PS1 card it does not "
+                        "recognise (some third-party cards and adaptors answer so).\n");
+  EXPECT_EQ(run({"check", "--adaptor"}, "bad-checksum@700").err, "Read Error.\n");
 }
 
 TEST_F(CliAdaptor, NamesTheUdevRuleWhenTheAdaptorMayNotBeOpened) {

@@ -4,7 +4,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <sstream>
+#include <vector>
 
 #include "resources/resource_ids.h"
 #include "tests/e2e/saves_fixture.h"
@@ -31,7 +33,24 @@ class Adaptor : public ::testing::Test {
         std::map<std::string, std::string>{{"QUILLCREST_EMULATED_CARD", folder.path("real-card.mcr")},
                                            {"QUILLCREST_EMULATED_STATE", state_path()},
                                            {"QUILLCREST_EMULATED_FAULT", faults},
-                                           {"QUILLCREST_EMULATED_DELAY_MS", std::to_string(delay_ms)}});
+                                           {"QUILLCREST_EMULATED_DELAY_MS", std::to_string(delay_ms)},
+                                           {"LOCALAPPDATA", local_app_data}});
+  }
+  // The backups the program kept, oldest first (their names sort by time).
+  std::vector<Bytes> backups() const {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    const std::string folder_path = local_app_data + "\\Quillcrest\\backups";
+    HANDLE search = FindFirstFileA((folder_path + "\\*.mcr").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do names.push_back(found.cFileName);
+      while (FindNextFileA(search, &found));
+      FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<Bytes> files;
+    for (const std::string& name : names) files.push_back(read_file(folder_path + "\\" + name));
+    return files;
   }
   std::string state_path() const { return folder.path("adaptor-state"); }
   Counts counts() const {
@@ -71,6 +90,7 @@ class Adaptor : public ::testing::Test {
     ASSERT_TRUE(wait_until([&] { return program.window_enabled(); }));
   }
   TempFolder folder;
+  std::string local_app_data = folder.path("appdata");
 };
 
 TEST_F(Adaptor, TheRealProgramWithoutAnAdaptorSaysSoAndStillOpensFiles) {
@@ -150,6 +170,7 @@ TEST_F(Adaptor, WritingBackSendsOnlyWhatChangedOrEverythingWhenAsked) {
   CardImage expected = sample_card();
   set_state(expected, 0, 0xA1);
   EXPECT_EQ(real_card(), card_bytes(expected));
+  EXPECT_EQ(backups(), std::vector<Bytes>({card_bytes(sample_card())}));  // the card before the write
 
   program->click(IDC_WRITE_CARD);
   program->expect_box("Warning", "No change made in the Memory Card since the last read.");
@@ -163,6 +184,7 @@ TEST_F(Adaptor, WritingBackSendsOnlyWhatChangedOrEverythingWhenAsked) {
   EXPECT_FALSE(program->find_box());
   EXPECT_EQ(counts().detects, 1 + 1 + 1024);
   EXPECT_EQ(real_card(), card_bytes(blank_card()));
+  EXPECT_EQ(backups().size(), 1u);  // an opened file: nothing known of the card to keep
 }
 
 TEST_F(Adaptor, AnsweringNoWritesTheWholeCard) {
@@ -184,6 +206,25 @@ TEST_F(Adaptor, AnsweringNoWritesTheWholeCard) {
   EXPECT_FALSE(program->window_enabled());  // all through the job
   ASSERT_TRUE(wait_until([&] { return program->window_enabled() && counts().writes == 1024; }));
   EXPECT_EQ(progress(*program), 1024);
+  EXPECT_EQ(backups(), std::vector<Bytes>({card_bytes(sample_card())}));
+}
+
+// Where no backup can be kept, nothing is written, and the window says why.
+TEST_F(Adaptor, AWriteWithoutItsBackupDoesNotStart) {
+  write_file(folder.path("occupied"), Bytes(1));
+  local_app_data = folder.path("occupied");
+  auto program = start(sample_card());
+  read(*program);
+  program->click_static(IDC_FIRST_SLOT);
+  ASSERT_TRUE(wait_until([&] { return program->text(IDC_TITLE) == "DEMO"; }));
+  program->click(IDC_DELETE_SAVE);
+  program->click(IDC_WRITE_CARD);
+  program->expect_box("Warning", kDifferences, IDYES);
+  program->expect_box("Error", "Cannot back up the Memory Card into " + folder.path("occupied") +
+                                   "\\Quillcrest\\backups: the folder cannot be made. Nothing was written to the card.");
+  ASSERT_TRUE(wait_until([&] { return program->window_enabled(); }));
+  EXPECT_EQ(counts().writes, 0);
+  EXPECT_EQ(real_card(), card_bytes(sample_card()));
 }
 
 TEST_F(Adaptor, FailedReadsLeaveTheCardAndTheViewAsTheyWere) {

@@ -38,14 +38,21 @@ TEST(RealLibusb, TheCommandReadsAndWritesThroughUsbfs) {
   CardImage changed = on_card;
   for (int f = 128; f < 192; ++f) frame(changed, f)[7] ^= 0x81;
   write_file(folder.path("changed.mcr"), card_bytes(changed));
-  run = run_program(QUILLCREST_CLI, {"write", folder.path("changed.mcr")});
+  const std::map<std::string, std::string> data_home = {{"XDG_DATA_HOME", folder.path("data")}};
+  run = run_program(QUILLCREST_CLI, {"write", folder.path("changed.mcr")}, data_home);
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "Wrote 64 frames, verified 64.\n");
+  EXPECT_EQ(run.out.substr(run.out.find('\n') + 1), "Wrote 64 frames, verified 64.\n");
+  const std::vector<std::string> backup = {"write", run.out.substr(24, run.out.find(".\n") - 24)};
   EXPECT_EQ(emulated_card().bytes, changed.bytes);
   EXPECT_EQ(emulator_counts().detects, 1 + 3);
   EXPECT_EQ(emulator_counts().reads, 1024 + 1024 + 64);
   EXPECT_EQ(emulator_counts().writes, 64);
   EXPECT_EQ(emulator_counts().bad, 0);
+  EXPECT_EQ(read_file(backup[1]), card_bytes(on_card));
+
+  run = run_program(QUILLCREST_CLI, backup, data_home);  // restores it
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(emulated_card().bytes, on_card.bytes);
 
   run = run_program(QUILLCREST_CLI, {"list", "--adaptor"});
   ASSERT_EQ(run.status, 0) << run.err;
