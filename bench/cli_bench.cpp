@@ -8,7 +8,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "adaptor/emulator/demo_card.h"
@@ -84,6 +86,7 @@ int main(int argc, char** argv) {
               {"write", folder + "/demo.mcr", "--all", "--no-verify", "--no-backup"}, delay_ms);
   good &= run("write --all", folder, blank, {"write", folder + "/demo.mcr", "--all"}, delay_ms);
   good &= run("write, one save changed", folder, demo, {"write", folder + "/changed.mcr"}, delay_ms);
-  std::system(("rm -rf '" + folder + "'").c_str());
+  std::error_code left_behind;
+  std::filesystem::remove_all(folder, left_behind);
   return good ? 0 : 1;
 }

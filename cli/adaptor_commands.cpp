@@ -19,11 +19,12 @@ namespace {
 // only root may. The rule gives the user at the computer access to it.
 const char kNoAccess[] =
     "The PS3 memory card adaptor is plugged in, but this user may not open it.\n"
-    "Install the udev rule cli/udev/70-ps3-memory-card-adaptor.rules, which lets the user at\n"
-    "the computer use it:\n"
+    "The udev rule 70-ps3-memory-card-adaptor.rules lets the user logged in at the\n"
+    "computer use it. The quillcrest-cli package installs it in /usr/lib/udev/rules.d/;\n"
+    "from the source, install it with:\n"
     "  sudo install -m 644 cli/udev/70-ps3-memory-card-adaptor.rules /etc/udev/rules.d/\n"
-    "  sudo udevadm control --reload-rules && sudo udevadm trigger\n"
-    "then unplug the adaptor and plug it in again.";
+    "  sudo udevadm control --reload-rules\n"
+    "Once the rule is installed, unplug the adaptor and plug it in again.";
 #endif
 
 // The window keeps saying "No PS1 Memory Card Detected."; here the

@@ -3,8 +3,10 @@
 # command-line sibling, the libusb DLL they run with, both licences and the
 # user guide; and quillcrest-<version>-win64.zip, the same built for 64-bit
 # Windows, when a full test run passed the 64-bit programs. Each zip packs
-# the exes the end-to-end tests ran: when the last full test run did not pass
-# the exes of the build this machine tests, as they are now, the tests run
+# the exes the end-to-end tests ran. Beside them, the Debian package of the
+# command line, quillcrest-cli_<version>_<arch>.deb, of the native program the
+# tests ran. When the last full test run did not pass the exes of the build
+# this machine tests, or the native program, as they are now, the tests run
 # first.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,9 +20,14 @@ tested() {
   stamp="$folder/e2e-passed.sha256"
   [ -f "$stamp" ] && [ "$(wc -l < "$stamp")" -eq 2 ] && (cd "$folder/bin" && sha256sum -c --quiet "$stamp" 2>/dev/null)
 }
+# native_tested: the native program is the one a full test run passed.
+native_tested() {
+  local stamp="$BUILD_DIR/native/tests-passed.sha256"
+  [ -f "$stamp" ] && (cd "$BUILD_DIR/native/bin" && sha256sum -c --quiet "$stamp" 2>/dev/null)
+}
 choose_windows_bits
-if ! tested "$WINDOWS_BITS"; then
-  echo "Running the tests on the exes to release first."
+if ! tested "$WINDOWS_BITS" || ! native_tested; then
+  echo "Running the tests on the programs to release first."
   "$ROOT/scripts/test.sh" >"$BUILD_DIR/release-test.log" 2>&1 ||
     { tail -5 "$BUILD_DIR/release-test.log"; echo "The tests failed: no release."; exit 1; }
 fi
@@ -58,3 +65,13 @@ for bits in 32 64; do
   fi
 done
 [ "$packed" -gt 0 ] || { echo "The end-to-end tests recorded no exes: no release."; exit 1; }
+
+# cpack builds what is out of date before it packs: the program it packed
+# must still be the tested one.
+deb=$("$ROOT/scripts/debian_package.sh" "$BUILD_DIR/native" "$BUILD_DIR/release")
+if ! native_tested; then
+  rm -f "$deb"
+  echo "The native build changed since the tests passed it: no Debian package."
+  exit 1
+fi
+echo "$deb: $(stat -c %s "$deb") bytes (depends on $(dpkg-deb -f "$deb" Depends))"

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native core and command-line
-# tests (the latter also through the real libusb under umockdev), the same
-# tests under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz
-# targets briefly, both builds of the Windows programs (32-bit and 64-bit),
-# and the end-to-end tests of the one this machine can run, under Wine and
-# Xvfb.
+# tests (the latter also through the real libusb under umockdev), the Debian
+# package of the command line, the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the fuzz targets briefly, both builds of the
+# Windows programs (32-bit and 64-bit), and the end-to-end tests of the one
+# this machine can run, under Wine and Xvfb.
 # Ends with "N passed, N failed"; exits non-zero on any failure.
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -48,7 +48,21 @@ configure_and_build() {
 mkdir -p "$BUILD_DIR"
 
 echo "== native core tests"
-step "native build" configure_and_build "$BUILD_DIR/native" && run_ctest "$BUILD_DIR/native" -j"$JOBS"
+# Names the native program that passed every test, for scripts/release.sh.
+NATIVE_STAMP="$BUILD_DIR/native/tests-passed.sha256"
+rm -f "$NATIVE_STAMP"
+native_built=0
+step "native build" configure_and_build "$BUILD_DIR/native" && native_built=1 &&
+  run_ctest "$BUILD_DIR/native" -j"$JOBS"
+
+echo "== the Debian package of quillcrest-cli: lintian, and installed into a throw-away root"
+if [ "$native_built" = 1 ]; then
+  if "$ROOT/tests/package/debian_package_test.sh" "$BUILD_DIR/native"; then
+    passed=$((passed + 1))
+  else
+    echo "FAILED: Debian package"; failed=$((failed + 1))
+  fi
+fi
 
 echo "== core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
@@ -119,6 +133,10 @@ if step "choose the Windows build to run" choose_windows_bits; then
   if [ "$failed" -eq 0 ] && [ -f "$E2E_DIR/bin/quillcrest.exe" ]; then
     (cd "$E2E_DIR/bin" && sha256sum quillcrest.exe quillcrest-cli.exe > "$TESTED_STAMP")
   fi
+fi
+
+if [ "$failed" -eq 0 ] && [ "$native_built" = 1 ]; then
+  (cd "$BUILD_DIR/native/bin" && sha256sum quillcrest-cli > "$NATIVE_STAMP")
 fi
 
 echo "$passed passed, $failed failed"

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include <unistd.h>
 
@@ -12,7 +14,10 @@ class TempFolder {
     char pattern[] = "/tmp/quillcrest-test-XXXXXX";
     folder_ = mkdtemp(pattern);
   }
-  ~TempFolder() { std::system(("rm -rf '" + folder_ + "'").c_str()); }
+  ~TempFolder() {
+    std::error_code left_behind;  // a folder under /tmp; nothing to report
+    std::filesystem::remove_all(folder_, left_behind);
+  }
   std::string path(const std::string& name) const { return folder_ + "/" + name; }
 
  private:
