@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <thread>
+
 #include "tests/e2e/driver.h"
 #include "tests/e2e/e2e_cards.h"
 
@@ -70,8 +72,16 @@ TEST(CommandLine, ListsConvertsAndReplacesFilesAsOnLinux) {
       << run.out;
   EXPECT_EQ(run.out.find('\r'), std::string::npos);
 
-  // In place: the new card replaces the old file.
+  // In place: the new card replaces the old file, also while another program
+  // (a virus scanner, say) holds the old one open for a moment.
+  HANDLE scanner = CreateFileA(card.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+  std::thread scanned([scanner] {
+    Sleep(500);
+    CloseHandle(scanner);
+  });
   run = run_cli(folder, "quillcrest-cli.exe", "delete \"" + card + "\" 3");
+  scanned.join();
   EXPECT_EQ(run.status, 0u) << run.err;
   CardImage expected = sample_card();
   set_state(expected, 1, 0xA1);
