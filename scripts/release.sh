@@ -18,12 +18,12 @@ tested() {
   local folder stamp
   folder=$(windows_build_folder "$1")
   stamp="$folder/e2e-passed.sha256"
-  [ -f "$stamp" ] && [ "$(wc -l < "$stamp")" -eq 2 ] && (cd "$folder/bin" && sha256sum -c --quiet "$stamp" 2>/dev/null)
+  [ -f "$stamp" ] && [ "$(wc -l < "$stamp")" -eq 2 ] && (cd "$folder/bin" && sha256sum -c --quiet "$stamp" >/dev/null 2>&1)
 }
 # native_tested: the native program is the one a full test run passed.
 native_tested() {
   local stamp="$BUILD_DIR/native/tests-passed.sha256"
-  [ -f "$stamp" ] && (cd "$BUILD_DIR/native/bin" && sha256sum -c --quiet "$stamp" 2>/dev/null)
+  [ -f "$stamp" ] && (cd "$BUILD_DIR/native/bin" && sha256sum -c --quiet "$stamp" >/dev/null 2>&1)
 }
 choose_windows_bits
 if ! tested "$WINDOWS_BITS" || ! native_tested; then
