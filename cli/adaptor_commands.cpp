@@ -7,6 +7,7 @@
 #include "adaptor/card_sync.h"
 #include "adaptor/transfer_jobs.h"
 #include "card/card_check.h"
+#include "cli/card_files.h"
 #include "cli/commands.h"
 #include "cli/terminal.h"
 #include "files/backups.h"
@@ -115,10 +116,8 @@ int write_command(const Arguments& arguments) {
   auto card = std::make_unique<CardImage>();
   auto slots = std::make_unique<SlotTable>();
   const std::string& path = arguments.operands[0];
-  bool opened = false;
   CardFileInfo file;
-  if (Failure failure = read_card_file(path, *card, opened, file)) return report_failure(failure);
-  if (!file.notice.empty()) std::fprintf(stderr, "%s\n", file.notice.c_str());
+  if (Failure failure = read_card_file_telling(path, *card, file)) return report_failure(failure);
   // An unformatted card, or one "corrupted" on purpose, goes to the card
   // byte for byte, as "read" took it: a backup must come back whatever it
   // holds. The analysis only tells (and clears byte 0 of the copy it rejects).

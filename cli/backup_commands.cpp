@@ -4,24 +4,22 @@
 #include <memory>
 #include <string>
 
-#include "card/slot_text.h"
+#include "cli/card_files.h"
 #include "cli/commands.h"
 #include "cli/listing.h"
-#include "cli/text_utf8.h"
 #include "files/backups.h"
 
 namespace {
 
 // "6/15\tBASLUS-00001DEMO, BISLPSP00001GAME", or why the file is no card.
 std::string backup_contents(const std::string& path) {
-  auto card = std::make_unique<CardImage>();
-  auto slots = std::make_unique<SlotTable>();
-  if (Failure failure = open_card(path, false, *card, *slots)) return line_field(failure->text);
+  auto open = std::make_unique<OpenCard>();
+  if (Failure failure = open_card_file(path, false, *open)) return line_field(failure->text);
   std::string names;
   for (int slot = 0; slot < kSlotCount; ++slot)
-    if (slots->status[slot] > 0)
-      names += (names.empty() ? "" : ", ") + line_field(latin1_to_utf8(name_caption(*card, slot)));
-  return std::to_string(slots->used) + "/15\t" + names;
+    if (open->slots.status[slot] > 0)
+      names += (names.empty() ? "" : ", ") + line_field(save_name(open->card, slot));
+  return std::to_string(open->slots.used) + "/15\t" + names;
 }
 
 }  // namespace

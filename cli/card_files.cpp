@@ -2,9 +2,7 @@
 
 #include <cstdio>
 
-#include "card/slot_text.h"
 #include "cli/commands.h"
-#include "cli/text_utf8.h"
 #include "files/card_file.h"
 
 std::optional<int> parse_slot(const std::string& text) {
@@ -19,31 +17,22 @@ std::string blocks_text(int blocks) {
   return std::to_string(blocks) + (blocks == 1 ? " block" : " blocks");
 }
 
-std::string save_name(const CardImage& card, int slot) {
-  return latin1_to_utf8(name_caption(card, slot));
-}
-
 int first_free_slot(const CardImage& card) {
   for (int slot = 0; slot < kSlotCount; ++slot)
     if (DirectoryFrame{directory_frame(card, slot)}.is_free()) return slot;
   return -1;
 }
 
-Failure open_card(const std::string& path, bool allow_corrupted, CardImage& card, SlotTable& slots,
-                  CardFileInfo& file) {
+Failure read_card_file_telling(const std::string& path, CardImage& card, CardFileInfo& file) {
   bool opened = false;
   if (Failure failure = read_card_file(path, card, opened, file)) return failure;
   if (!file.notice.empty()) std::fprintf(stderr, "%s\n", file.notice.c_str());
-  return analyse_card(card, slots, allow_corrupted);
-}
-
-Failure open_card(const std::string& path, bool allow_corrupted, CardImage& card, SlotTable& slots) {
-  CardFileInfo file;
-  return open_card(path, allow_corrupted, card, slots, file);
+  return std::nullopt;
 }
 
 Failure open_card_file(const std::string& path, bool allow_corrupted, OpenCard& open) {
-  return open_card(path, allow_corrupted, open.card, open.slots, open.file);
+  if (Failure failure = read_card_file_telling(path, open.card, open.file)) return failure;
+  return analyse_card(open.card, open.slots, allow_corrupted);
 }
 
 std::optional<CardFormat> output_card_format(const Arguments& arguments, const std::string& out,

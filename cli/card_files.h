@@ -24,12 +24,13 @@ struct OpenCard {
 // 1..15.
 std::optional<int> parse_slot(const std::string& text);
 std::string blocks_text(int blocks);
-std::string save_name(const CardImage& card, int slot);
 int first_free_slot(const CardImage& card);
 
-// Reads and analyses the card file; what the user should know about the
-// file (a cut GME, a wrong VMP signature) goes to stderr, the command going
-// on.
+// Reads a card file of any format as it is, without analysing it; what the
+// user should know about the file (a cut GME, a wrong VMP signature) goes to
+// stderr, the command going on.
+Failure read_card_file_telling(const std::string& path, CardImage& card, CardFileInfo& file);
+// The same, then analysed as the window opens a card.
 Failure open_card_file(const std::string& path, bool allow_corrupted, OpenCard& open);
 
 // The format a card written to `out` gets: --format when given, the file's

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "card/card_check.h"
+#include "cli/card_files.h"
 #include "cli/commands.h"
 #include "cli/listing.h"
 #include "files/card_file.h"
@@ -44,11 +45,9 @@ int check_command(const Arguments& arguments) {
     if (Failure failure = read_from_adaptor(false, *card)) return report_failure(failure);
   } else {
     // The file as it is: no analysis stands between it and the check.
-    bool opened = false;
     CardFileInfo file;
-    if (Failure failure = read_card_file(arguments.operands[0], *card, opened, file))
+    if (Failure failure = read_card_file_telling(arguments.operands[0], *card, file))
       return report_failure(failure);
-    if (!file.notice.empty()) std::fprintf(stderr, "%s\n", file.notice.c_str());
   }
   const std::vector<CardFault> faults = check_card(*card);
   const std::string report = arguments.has("--json") ? faults_json(faults) : faults_text(faults);

@@ -21,13 +21,6 @@ int report_failure(const Failure& failure);
 // Prints what is wrong with the command line and the usage on stderr; kUsageError.
 int usage_error(const std::string& what);
 
-// A card image file in any format, as the window opens it, then analysed.
-// What the user should know about the file (a cut GME, a VMP's wrong
-// signature) is printed on stderr, the card opening all the same. `file`
-// receives the format and the GME comments.
-Failure open_card(const std::string& path, bool allow_corrupted, CardImage& card, SlotTable& slots,
-                  CardFileInfo& file);
-Failure open_card(const std::string& path, bool allow_corrupted, CardImage& card, SlotTable& slots);
 // "list": the slots as lines, or as JSON with --json, on stdout; a card
 // file adds its format and comments to the JSON.
 int print_listing(const Arguments& arguments, const CardImage& card, const SlotTable& slots,

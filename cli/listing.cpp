@@ -21,12 +21,15 @@ struct SaveTexts {
 };
 
 SaveTexts save_texts(const CardImage& card, const SlotTable& slots, int slot) {
-  return SaveTexts{latin1_to_utf8(info_line(card, slot, slots.status[slot])),
-                   latin1_to_utf8(name_caption(card, slot)),
+  return SaveTexts{latin1_to_utf8(info_line(card, slot, slots.status[slot])), save_name(card, slot),
                    shift_jis_to_utf8(title_bytes(card, slot))};
 }
 
 }  // namespace
+
+std::string save_name(const CardImage& card, int slot) {
+  return latin1_to_utf8(name_caption(card, slot));
+}
 
 // A tab or a line end from the card would split a line.
 std::string line_field(const std::string& utf8) {
@@ -103,9 +106,6 @@ std::string slot_list_json(const std::vector<int>& slots) {
   return out + "]";
 }
 
-std::string deleted_name(const CardImage& card, int slot) {
-  return latin1_to_utf8(name_caption(card, slot));
-}
 std::string deleted_title(const CardImage& card, int slot) {
   return shift_jis_to_utf8(title_bytes(card, slot));
 }
@@ -123,7 +123,7 @@ std::string deleted_lines(const CardImage& card) {
     out += std::to_string(save.first + 1);
     if (save.has_first)
       out += "\tdeleted\t" + std::to_string(save.slots.size()) + "\t" +
-             line_field(deleted_name(card, save.first)) + "\t" +
+             line_field(save_name(card, save.first)) + "\t" +
              line_field(deleted_title(card, save.first)) + "\t" + verdict + "\n";
     else
       out += "\tdeleted block\t" + verdict + "\n";
@@ -141,7 +141,7 @@ std::string deleted_json(const CardImage& card) {
            ", \"first\": " + (save.has_first ? "true" : "false") +
            ", \"slots\": " + slot_list_json(save.slots);
     if (save.has_first)
-      out += ", \"name\": " + json_string(deleted_name(card, save.first)) +
+      out += ", \"name\": " + json_string(save_name(card, save.first)) +
              ", \"title\": " + json_string(deleted_title(card, save.first));
     out += std::string(", \"restorable\": ") + (save.why_not.empty() ? "true" : "false");
     if (!save.why_not.empty()) out += ", \"why\": " + json_string(save.why_not);

@@ -42,6 +42,9 @@ std::string deleted_lines(const CardImage& card);
 // [9], "restorable": false, "why": ...}]}
 std::string deleted_json(const CardImage& card);
 
+// The save's file name as the window shows it, in UTF-8.
+std::string save_name(const CardImage& card, int slot);
+
 // A text as one field of a line: control characters as U+FFFD.
 std::string line_field(const std::string& utf8);
 // A JSON string, quoted and escaped.

@@ -16,8 +16,8 @@ bool is_folder(const std::string& path) {
 
 }  // namespace
 
-// A relative XDG_DATA_HOME is to be ignored, as the XDG base directory
-// specification says.
+// A relative XDG_DATA_HOME is ignored, as freedesktop.org's base directory
+// rules ask of every program.
 std::string user_data_folder() {
   const char* data_home = std::getenv("XDG_DATA_HOME");
   if (data_home && data_home[0] == '/') return std::string(data_home) + "/quillcrest";

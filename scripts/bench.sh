@@ -24,9 +24,7 @@ if [ "$which" != native ]; then
   source "$ROOT/scripts/wine_env.sh"
   choose_windows_bits
   windows_build=$(windows_build_folder "$WINDOWS_BITS")
-  "$ROOT/scripts/build_libusb.sh" "$WINDOWS_BITS"
-  cmake -S "$ROOT" -B "$windows_build" -DCMAKE_TOOLCHAIN_FILE="$(toolchain_file "$WINDOWS_BITS")" \
-    -DCMAKE_BUILD_TYPE=Release -DLIBUSB_MINGW_ROOT="$(libusb_folder "$WINDOWS_BITS")" >/dev/null
+  configure_windows_build "$WINDOWS_BITS"
   cmake --build "$windows_build" --target wine_transfer_bench -j"$(nproc)" >/dev/null
   echo "== wine_transfer_bench ($WINDOWS_BITS-bit build under $WINDOWS_BITS-bit Wine: $WINDOWS_BITS_WHY)"
   use_wine "$WINDOWS_BITS"

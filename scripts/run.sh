@@ -23,9 +23,7 @@ source "$ROOT/scripts/wine_env.sh"
 choose_windows_bits
 [ "$WINDOWS_BITS" = 32 ] || echo "Starting the $WINDOWS_BITS-bit build under $WINDOWS_BITS-bit Wine ($WINDOWS_BITS_WHY)."
 windows_build=$(windows_build_folder "$WINDOWS_BITS")
-"$ROOT/scripts/build_libusb.sh" "$WINDOWS_BITS"
-cmake -S "$ROOT" -B "$windows_build" -DCMAKE_TOOLCHAIN_FILE="$(toolchain_file "$WINDOWS_BITS")" \
-  -DCMAKE_BUILD_TYPE=Release -DLIBUSB_MINGW_ROOT="$(libusb_folder "$WINDOWS_BITS")" >/dev/null
+configure_windows_build "$WINDOWS_BITS"
 cmake --build "$windows_build" --target "$program" -j"$(nproc)"
 use_wine "$WINDOWS_BITS"
 use_desktop_wine_prefix

@@ -33,6 +33,14 @@ windows_build_folder() { [ "$1" = 32 ] && echo "$BUILD_DIR/windows" || echo "$BU
 libusb_folder() { [ "$1" = 32 ] && echo "$BUILD_DIR/libusb-mingw" || echo "$BUILD_DIR/libusb-mingw64"; }
 toolchain_file() { [ "$1" = 32 ] && echo "$ROOT/cmake/mingw-i686.cmake" || echo "$ROOT/cmake/mingw-x86_64.cmake"; }
 
+# configure_windows_build BITS: libusb built for that build, then the
+# build's folder configured, for a script that builds single targets of it.
+configure_windows_build() {
+  "$ROOT/scripts/build_libusb.sh" "$1"
+  cmake -S "$ROOT" -B "$(windows_build_folder "$1")" -DCMAKE_TOOLCHAIN_FILE="$(toolchain_file "$1")" \
+    -DCMAKE_BUILD_TYPE=Release -DLIBUSB_MINGW_ROOT="$(libusb_folder "$1")" >/dev/null
+}
+
 # use_wine BITS: the Wine for that build, called as "$WINE" and
 # "$WINESERVER". Debian's wine and wineboot scripts always take the 32-bit
 # loader once wine32 is installed, so the 64-bit programs are named by path.
