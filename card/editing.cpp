@@ -32,6 +32,12 @@ void delete_save(CardImage& card, int slot) {
   }
 }
 
+int first_free_slot(const CardImage& card) {
+  for (int slot = 0; slot < kSlotCount; ++slot)
+    if (DirectoryFrame{directory_frame(card, slot)}.is_free()) return slot;
+  return -1;
+}
+
 Message not_enough_space(int blocks) {
   return Message{"Not enough space on the current Memory Card to import this file !\nYou need " +
                      std::to_string(blocks) + " free blocks.",

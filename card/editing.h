@@ -25,5 +25,9 @@ void delete_save(CardImage& card, int first);
 Failure place_save(CardImage& card, const uint8_t* directory_template, const uint8_t* data,
                    size_t size);
 
+// The first free directory frame's slot, where place_save starts; -1
+// when none is free.
+int first_free_slot(const CardImage& card);
+
 // "Not enough space ... You need %d free blocks." with the given count.
 Message not_enough_space(int blocks);

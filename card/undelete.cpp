@@ -121,6 +121,10 @@ std::vector<DeletedSave> deleted_saves(const CardImage& card) {
   return saves;
 }
 
+bool is_deleted_first_block(const CardImage& card, int slot) {
+  return state_of(card, slot) == kDeletedFirst;
+}
+
 Failure undelete_save(CardImage& card, int slot) {
   const std::string refused = "Cannot undelete " + slot_text(slot) + ": ";
   for (const DeletedSave& save : deleted_saves(card)) {

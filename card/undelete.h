@@ -25,6 +25,10 @@ struct DeletedSave {
 // one of its blocks.
 std::vector<DeletedSave> deleted_saves(const CardImage& card);
 
+// The slot's directory frame is the first block of a deleted save (0xA1),
+// which undelete_save may bring back.
+bool is_deleted_first_block(const CardImage& card, int slot);
+
 // Restores the deleted save whose first block is in `slot`: its states go
 // back to 0x51, 0x52, 0x53, with their checksums; nothing else changes.
 // Otherwise the card stays as it was: "Cannot undelete slot N: <reason>."

@@ -17,12 +17,6 @@ std::string blocks_text(int blocks) {
   return std::to_string(blocks) + (blocks == 1 ? " block" : " blocks");
 }
 
-int first_free_slot(const CardImage& card) {
-  for (int slot = 0; slot < kSlotCount; ++slot)
-    if (DirectoryFrame{directory_frame(card, slot)}.is_free()) return slot;
-  return -1;
-}
-
 Failure read_card_file_telling(const std::string& path, CardImage& card, CardFileInfo& file) {
   bool opened = false;
   if (Failure failure = read_card_file(path, card, opened, file)) return failure;

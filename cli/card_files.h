@@ -24,7 +24,6 @@ struct OpenCard {
 // 1..15.
 std::optional<int> parse_slot(const std::string& text);
 std::string blocks_text(int blocks);
-int first_free_slot(const CardImage& card);
 
 // Reads a card file of any format as it is, without analysing it; what the
 // user should know about the file (a cut GME, a wrong VMP signature) goes to

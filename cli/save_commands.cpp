@@ -12,6 +12,7 @@
 #include "cli/card_files.h"
 #include "cli/commands.h"
 #include "files/file_io.h"
+#include "files/save_copy.h"
 #include "files/save_file.h"
 
 namespace {
@@ -165,21 +166,18 @@ int copy_save_command(const Arguments& arguments) {
   if (save < 0) return report_failure(fail("No save selected."));
   if (Failure failure = check_exportable(source->slots, save, allow_corrupted))
     return report_failure(failure);
-  SaveImport copied;
-  if (Failure failure = take_save(source->card, save, copied)) return report_failure(failure);
-
   const std::string& target_path = arguments.operands[2];
   auto target = std::make_unique<OpenCard>();
   if (Failure failure = open_card_file(target_path, false, *target)) return report_failure(failure);
-  const int first = first_free_slot(target->card);
-  if (Failure failure = import_save(target->card, target->slots.used, copied)) return report_failure(failure);
-  // A GME comment goes with its save.
-  set_comment(target->card, target->file, first, comment_of(source->card, source->file, save));
+  CopiedSave copied;
+  if (Failure failure = copy_save(source->card, source->file, save, target->card, target->file,
+                                  target->slots.used, copied))
+    return report_failure(failure);
   std::string out;
   if (Failure failure = write_changed_card(arguments, target_path, *target, out))
     return report_failure(failure);
   std::printf("Copied slot %d of %s (%s, %s) into slot %d of %s.\n", save + 1, arguments.operands[0].c_str(),
-              save_name(target->card, first).c_str(), blocks_text(copied.blocks).c_str(), first + 1,
+              save_name(target->card, copied.first).c_str(), blocks_text(copied.blocks).c_str(), copied.first + 1,
               out.c_str());
   return kDone;
 }

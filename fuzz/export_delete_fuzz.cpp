@@ -1,6 +1,7 @@
 // The export walk, delete and undelete on any card from any slot; every
 // save that exports is imported again into a new card, from a file of every
-// format, and the new card checks sound and has its delete undone.
+// format and copied into it, and the new card checks sound and has its
+// delete undone.
 //
 // Input:
 //   byte 0  the slot (modulo 15)
@@ -17,6 +18,7 @@
 #include "card/card_check.h"
 #include "card/editing.h"
 #include "card/undelete.h"
+#include "files/save_copy.h"
 #include "files/save_file.h"
 #include "fuzz/fuzz_support.h"
 
@@ -79,6 +81,13 @@ void check_export(const CardImage& card, int slot, bool allow_corrupted) {
   auto fresh = std::make_unique<CardImage>();
   format_card(*fresh);
   const auto blank = std::make_unique<CardImage>(*fresh);
+  // The copy between cards takes the chain as the export does and places it
+  // as the import of its MCS does.
+  auto copied = std::make_unique<CardImage>(*fresh);
+  CardFileInfo source_file, target_file;
+  CopiedSave copy;
+  FUZZ_CHECK(!copy_save(card, source_file, slot, *copied, target_file, 0, copy));
+  FUZZ_CHECK(copy.first == 0 && copy.blocks == blocks);
   FilePrefix file;
   file.bytes = mcs;
   file.length = mcs.size();
@@ -98,6 +107,7 @@ void check_export(const CardImage& card, int slot, bool allow_corrupted) {
     return;
   }
   FUZZ_CHECK(!import_failure);
+  FUZZ_CHECK(copied->bytes == fresh->bytes);
   // Slots 0.. of the new card hold the blocks in chain order, each frame a
   // copy of the exported one with its state and links set.
   for (int n = 0; n < blocks; ++n) {

@@ -6,9 +6,13 @@
 #include <csignal>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 #include "card/editing.h"
+#include "files/backups.h"
 #include "files/card_file.h"
+#include "files/save_copy.h"
 #include "tests/files/temp_folder.h"
 #include "tests/support/card_maker.h"
 #include "tests/support/openssl_signature.h"
@@ -287,6 +291,45 @@ TEST(WriteCardFile, AShortWriteIsReportedAndTheOldFileKept) {
   EXPECT_EQ(failure->caption, "File Error");
   EXPECT_EQ(read_file(target), Bytes(100, 0x66));
   EXPECT_TRUE(read_file(target + ".quillcrest-tmp").empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The window's "Copy Save to Card File...": the file keeps its format, what
+// it held goes to a backup first, and a copy that cannot be made touches
+// neither. (Placing the save and its comment: the command line's copy.)
+TEST(CopySaveToCardFile, KeepsTheFilesFormatAndBacksItUpFirst) {
+  TempFolder folder;
+  setenv("XDG_DATA_HOME", folder.path("data").c_str(), 1);
+  CardImage source = blank_card();
+  SaveSpec race;
+  race.blocks = 2;
+  put_save(source, race, {2, 3});
+  CardImage target = blank_card();
+  add_save(target, SaveSpec{});
+  const std::string path = folder.path("target.gme");
+  write_file(path, gme_file(target));
+  CopiedSave copied;
+  ASSERT_FALSE(copy_save_to_card_file(source, CardFileInfo{}, 2, path, copied));
+  EXPECT_EQ(read_file(copied.backup_path), card_bytes(target));
+  CardImage copy;
+  CardFileInfo info;
+  bool opened = false;
+  ASSERT_FALSE(read_card_file(path, copy, opened, info));
+  EXPECT_EQ(info.format, CardFormat::gme);
+  EXPECT_EQ(0, std::memcmp(data_block(copy, 2), data_block(source, 3), kBlockSize));
+
+  CardImage full = blank_card();
+  for (int n = 0; n < 14; ++n) add_save(full, SaveSpec{});
+  write_file(path, card_bytes(full));
+  write_file(folder.path("not-a-card.mcr"), Bytes(kCardSize, 0x11));
+  EXPECT_TRUE(copy_save_to_card_file(source, CardFileInfo{}, 2, path, copied));
+  EXPECT_TRUE(copy_save_to_card_file(source, CardFileInfo{}, 2, folder.path("not-a-card.mcr"), copied));
+  EXPECT_EQ(read_file(path), card_bytes(full));
+  EXPECT_EQ(read_file(folder.path("not-a-card.mcr")), Bytes(kCardSize, 0x11));
+  EXPECT_EQ(list_backups(folder.path("data/quillcrest/backups")).size(), 1u);
 }
 
 }  // namespace

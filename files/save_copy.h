@@ -1,0 +1,30 @@
+// Copying a save from the card in hand into another card, or into a card
+// file: what "copy" does on the command line and "Copy Save to Card
+// File..." in the window.
+#pragma once
+
+#include <string>
+
+#include "card/card_image.h"
+#include "card/failure.h"
+#include "files/card_formats.h"
+
+struct CopiedSave {
+  int first = -1;  // the slot of the copy's first block
+  int blocks = 0;
+  std::string backup_path;  // where a card file's old contents were kept
+};
+
+// The save whose first block is in `slot` of `source`, placed into `target`
+// as an import places it (its free blocks in slot order), its GME comment
+// going with it. `target_used` is the target's used-block count. On failure
+// the target is left as it was.
+Failure copy_save(const CardImage& source, const CardFileInfo& source_file, int slot,
+                  CardImage& target, CardFileInfo& target_file, int target_used, CopiedSave& copied);
+
+// The same into the card file at `path`, of any format: the file's card is
+// kept with the backups, then the file is written back in its own format
+// (a VMP signed again, a GME keeping its comments). On failure the file is
+// left as it was.
+Failure copy_save_to_card_file(const CardImage& source, const CardFileInfo& source_file, int slot,
+                               const std::string& path, CopiedSave& copied);
