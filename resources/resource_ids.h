@@ -4,6 +4,9 @@
 #define IDD_MAIN 100
 #define IDD_RAW_SAVE_NAME 105
 #define IDI_APP 103
+#define IDD_CHECK_CARD 110
+#define IDD_BACKUPS 111
+#define IDR_KEYS 119
 
 // Main window.
 #define IDC_PROGRESS 1000
@@ -37,3 +40,28 @@
 #define IDC_NAME_NUMBER 1045
 #define IDC_NAME_FILE_PART 1046
 #define IDC_NAME_GENERATED 1047
+
+// Commands of the system menu: multiples of 16 below 0xF000, as the system
+// menu requires (it uses the low four bits itself).
+#define IDM_UNDO 0x1010
+#define IDM_REDO 0x1020
+#define IDM_CHECK_CARD 0x1030
+#define IDM_BACKUPS 0x1040
+#define IDM_NEW_WINDOW 0x1050
+
+// Commands of a slot's menu ("Delete Save" is the button's own command).
+#define IDM_EXPORT_SAVE_AS 0x1100
+#define IDM_COPY_SAVE_TO_FILE 0x1110
+#define IDM_RESTORE_SAVE 0x1120
+// Keys: Delete asks before it deletes; the menu key and Shift+F10 open the
+// selected slot's menu.
+#define IDM_DELETE_KEY 0x1180
+#define IDM_SLOT_MENU_KEY 0x1190
+
+// "Check Card..." dialog.
+#define IDC_CHECK_REPORT 1100
+
+// "Backups..." dialog.
+#define IDC_BACKUP_LIST 1110
+#define IDC_BACKUP_FOLDER 1111
+#define IDC_SHOW_FOLDER 1112

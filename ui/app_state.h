@@ -10,6 +10,7 @@
 #include "card/analysis.h"
 #include "card/card_image.h"
 #include "files/card_formats.h"
+#include "files/card_history.h"
 
 struct AppState {
   HINSTANCE instance = nullptr;
@@ -41,6 +42,9 @@ struct AppState {
   HBITMAP icons[kSlotCount][kMaxIconFrames] = {};
   int shown_frame[kSlotCount] = {};  // the icon frame each slot shows now
   HBITMAP blank_icon = nullptr;
+
+  // The changes to the card in memory, for Undo and Redo.
+  CardHistory history;
 
   HANDLE worker = nullptr;
 };

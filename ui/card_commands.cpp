@@ -3,16 +3,17 @@
 #include <string>
 
 #include "card/editing.h"
+#include "card/undelete.h"
 #include "files/card_file.h"
 #include "ui/app_state.h"
 #include "ui/checks.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
 #include "ui/slot_view.h"
+#include "ui/undo_commands.h"
 
 namespace {
 
-const char kOpenFilter[] = "Memory Card File\0*.mc;*.mcr;*.mcd;*.mcx;*.gme\0";
 const char kSaveFilter[] = "Memory Card File\0*.mc;*.mcr;*.mcd;*.mcx\0";
 
 }  // namespace
@@ -20,7 +21,10 @@ const char kSaveFilter[] = "Memory Card File\0*.mc;*.mcr;*.mcd;*.mcx\0";
 void open_card_file() {
   if (!confirm_loss()) return;
   std::string path;
-  if (!ask_open_path(kOpenFilter, path)) return;
+  if (ask_open_path(kCardFileFilter, path)) load_card_file(path);
+}
+
+void load_card_file(const std::string& path) {
   bool opened = false;
   CardFileInfo file;
   const Failure failure = read_card_file(path, app.card, opened, file);
@@ -29,7 +33,9 @@ void open_card_file() {
   app.partial_read = false;  // a whole image replaced whatever a fast read left
   app.file_path = path;
   app.file = file;
-  if (!show_failure(analyse_and_show()) && !file.notice.empty()) show_warning(file.notice);
+  const Failure analysis = analyse_and_show();
+  start_card_history();  // the card is the file's now, even one that is no card
+  if (!show_failure(analysis) && !file.notice.empty()) show_warning(file.notice);
 }
 
 void save_card_file() {
@@ -57,4 +63,20 @@ void delete_selected_save() {
   if (!require_card() || !require_selection()) return;
   delete_save(app.card, app.selected);
   analyse_and_show();
+}
+
+void delete_key_command() {
+  if (!require_card() || !require_selection()) return;
+  if (app.slots.status[app.selected] != kSlotEmpty &&
+      !ask_yes_no("Do you want to delete the selected save ?"))
+    return;
+  delete_selected_save();
+}
+
+void restore_deleted_save() {
+  if (!require_card() || !require_selection()) return;
+  const int slot = app.selected;
+  if (show_failure(undelete_save(app.card, slot))) return;
+  analyse_and_show();
+  select_slot(slot);  // the save is back: show it
 }

@@ -1,7 +1,16 @@
-// Commands on the whole card: image files, a new card, deleting a save.
+// Commands on the whole card: image files, a new card, deleting and
+// restoring a save.
 #pragma once
 
+#include <string>
+
 void open_card_file();
+// Opens a card file as "Open MC/GME" does once its question was answered.
+void load_card_file(const std::string& path);
 void save_card_file();
 void new_card();
 void delete_selected_save();
+// The Delete key: asks first, then deletes as the button does.
+void delete_key_command();
+// The selected free slot's deleted save back, or why it cannot be.
+void restore_deleted_save();

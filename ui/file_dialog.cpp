@@ -4,6 +4,8 @@
 
 #include <commdlg.h>
 
+#include <cstring>
+
 #include "ui/app_state.h"
 
 namespace {
@@ -11,8 +13,9 @@ namespace {
 const DWORD kPathBufferSize = 256;
 
 bool run_dialog(bool save, const char* filter, const char* default_extension, DWORD flags,
-                std::string& path) {
+                std::string& path, int* type = nullptr, const std::string& suggested = "") {
   char buffer[kPathBufferSize] = {};
+  if (suggested.size() < kPathBufferSize) std::memcpy(buffer, suggested.data(), suggested.size());
   OPENFILENAMEA dialog = {};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = app.window;
@@ -24,6 +27,7 @@ bool run_dialog(bool save, const char* filter, const char* default_extension, DW
   dialog.Flags = flags;
   if (!(save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog))) return false;
   path = buffer;
+  if (type) *type = int(dialog.nFilterIndex);
   return true;
 }
 
@@ -33,6 +37,7 @@ bool ask_open_path(const char* filter, std::string& path) {
   return run_dialog(false, filter, nullptr, OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST, path);
 }
 
-bool ask_save_path(const char* filter, const char* default_extension, std::string& path) {
-  return run_dialog(true, filter, default_extension, OFN_PATHMUSTEXIST, path);
+bool ask_save_path(const char* filter, const char* default_extension, std::string& path, int* type,
+                   const std::string& suggested) {
+  return run_dialog(true, filter, default_extension, OFN_PATHMUSTEXIST, path, type, suggested);
 }

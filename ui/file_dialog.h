@@ -3,7 +3,13 @@
 
 #include <string>
 
+// The card image files "Open MC/GME" lists (type * for the others).
+inline const char kCardFileFilter[] = "Memory Card File\0*.mc;*.mcr;*.mcd;*.mcx;*.gme\0";
+
 // `filter` is the dialog's filter list: description, NUL, pattern, NUL, NUL.
 // Both return false when the user cancels.
 bool ask_open_path(const char* filter, std::string& path);
-bool ask_save_path(const char* filter, const char* default_extension, std::string& path);
+// `type`, when given, receives the file type the user chose last, counted
+// from 1 in the order of the filter; `suggested` fills the name field.
+bool ask_save_path(const char* filter, const char* default_extension, std::string& path,
+                   int* type = nullptr, const std::string& suggested = "");

@@ -8,10 +8,13 @@
 #include "ui/card_commands.h"
 #include "ui/checks.h"
 #include "ui/icon_bitmap.h"
+#include "ui/keys.h"
 #include "ui/link_static.h"
 #include "ui/message_box.h"
 #include "ui/save_commands.h"
+#include "ui/slot_menu.h"
 #include "ui/slot_view.h"
+#include "ui/system_menu.h"
 #include "ui/transfer_commands.h"
 
 namespace {
@@ -35,6 +38,8 @@ void initialise(HWND window) {
   make_link(GetDlgItem(window, IDC_DONATE_LINK));
   make_link(GetDlgItem(window, IDC_SITE_LINK));
   SetTimer(window, kAnimationTimer, kAnimationPeriodMs, nullptr);
+  add_system_menu_items(window);
+  install_keys();
 }
 
 void toggle_allow_corrupted(HWND window) {
@@ -73,20 +78,34 @@ void run_command(HWND window, int id) {
     case IDC_FAST_READ: app.fast_read = true; break;
     case IDC_ALLOW_CORRUPTED: toggle_allow_corrupted(window); break;
     case IDC_EXIT: end_unless_busy(window); break;
+    case IDM_EXPORT_SAVE_AS: export_save_as_command(); break;
+    case IDM_COPY_SAVE_TO_FILE: copy_save_to_card_file_command(); break;
+    case IDM_RESTORE_SAVE: restore_deleted_save(); break;
+    case IDM_DELETE_KEY: delete_key_command(); break;
+    case IDM_SLOT_MENU_KEY: open_selected_slot_menu(); break;
     default: break;  // Escape's IDCANCEL and Enter's IDOK do nothing
   }
 }
 
 }  // namespace
 
-INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM) {
+INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
       initialise(window);
       return TRUE;
     case WM_COMMAND:
-      run_command(window, LOWORD(wparam));
+      if (!run_system_menu_item(LOWORD(wparam))) run_command(window, LOWORD(wparam));
       return TRUE;
+    case WM_SYSCOMMAND:
+      // The low four bits are the system's own.
+      return run_system_menu_item(UINT(wparam & 0xFFF0));
+    case WM_INITMENU:
+    case WM_INITMENUPOPUP:
+      update_system_menu(window);
+      return FALSE;
+    case WM_CONTEXTMENU:
+      return open_slot_menu(reinterpret_cast<HWND>(wparam), lparam);
     case WM_TIMER:
       ++app.tick;
       if (app.animation_on) animate_slots();
@@ -115,6 +134,7 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
       SetWindowLongPtrA(window, DWLP_MSGRESULT, job_running() ? FALSE : TRUE);
       return TRUE;
     case WM_DESTROY:
+      remove_keys();
       destroy_slot_icons();
       destroy_bitmap(app.blank_icon);
       return FALSE;

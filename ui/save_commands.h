@@ -1,5 +1,11 @@
-// Moving one save between the card and a file: MCS or raw import, MCS export.
+// Moving one save between the card and a file: MCS or raw import, export,
+// and a copy into another card file.
 #pragma once
 
 void import_save_command();
 void export_save_command();
+// The slot menu's export: the format chosen among the file types.
+void export_save_as_command();
+// The selected save into a card file of any format, which is backed up
+// first and written back in its own format.
+void copy_save_to_card_file_command();

@@ -6,9 +6,11 @@
 #include <string>
 
 #include "card/slot_text.h"
+#include "card/undelete.h"
 #include "resources/resource_ids.h"
 #include "ui/app_state.h"
 #include "ui/icon_bitmap.h"
+#include "ui/undo_commands.h"
 
 namespace {
 
@@ -48,17 +50,30 @@ void set_texts(const char* text) {
   set_text_unless_shown(IDC_INFO, text);
 }
 
-void show_save_texts(int slot) {
+// The title in the block's save header, from Shift-JIS.
+std::wstring title_text(int slot) {
   const std::string title = title_bytes(app.card, slot);
   wchar_t wide[kTitleSize + 1] = {};
   const int length = title.empty() ? 0
                                    : MultiByteToWideChar(932, MB_PRECOMPOSED, title.data(),
                                                          int(title.size()), wide, int(kTitleSize));
   wide[length] = 0;
-  SetDlgItemTextW(app.window, IDC_TITLE, wide);
+  return wide;
+}
+
+void show_save_texts(int slot) {
+  SetDlgItemTextW(app.window, IDC_TITLE, title_text(slot).c_str());
   SetDlgItemTextA(app.window, IDC_SAVE_GROUP, name_caption(app.card, slot).c_str());
   SetDlgItemTextA(app.window, IDC_INFO,
                   info_line(app.card, slot, app.slots.status[slot]).c_str());
+}
+
+// A free block may still hold a deleted save that can be restored: the
+// information line names it, the icon stays the free block's.
+void show_free_texts(int slot) {
+  set_texts("Empty Block");
+  if (is_deleted_first_block(app.card, slot) && SaveHeader{data_block(app.card, slot)}.has_magic())
+    SetDlgItemTextW(app.window, IDC_INFO, (L"Deleted save: " + title_text(slot)).c_str());
 }
 
 // Draws icons and frames into the main window through one device context.
@@ -134,7 +149,7 @@ void select_slot(int slot) {
   if (status == kSlotCorrupted)
     set_texts("Corrupted Block");
   else if (status == kSlotEmpty)
-    set_texts("Empty Block");
+    show_free_texts(slot);
   else
     show_save_texts(slot);
 }
@@ -201,6 +216,7 @@ Failure analyse_and_show() {
     return failure;
   }
   show_analysed_view(*view, had_card);
+  record_card_change();
   return std::nullopt;
 }
 

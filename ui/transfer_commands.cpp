@@ -14,6 +14,7 @@
 #include "ui/checks.h"
 #include "ui/message_box.h"
 #include "ui/slot_view.h"
+#include "ui/undo_commands.h"
 
 namespace {
 
@@ -114,18 +115,20 @@ bool start_job(LPTHREAD_START_ROUTINE job) {
   return false;
 }
 
-// What a read brought: a partial or whole card, and its view.
+// What a read brought: a partial or whole card, and its view; the card's
+// history starts again from it.
 void take_read_card() {
   if (!outcome.card_read) return;
   app.partial_read = orders.fast;
-  if (!outcome.view) {
-    if (outcome.read_a_card) clear_selection_view();
-    return;
+  if (outcome.view) {
+    show_analysed_view(*outcome.view, outcome.read_a_card);
+    app.snapshot = app.card;
+    app.snapshot_valid = true;
+    app.snapshot_complete = !orders.fast;
+  } else if (outcome.read_a_card) {
+    clear_selection_view();
   }
-  show_analysed_view(*outcome.view, outcome.read_a_card);
-  app.snapshot = app.card;
-  app.snapshot_valid = true;
-  app.snapshot_complete = !orders.fast;
+  start_card_history();
 }
 
 }  // namespace
@@ -149,6 +152,9 @@ void finish_job() {
   if (!orders.reading) redraw_slot_view();
   const Failure failure = std::move(outcome.failure);
   outcome = JobOutcome{};
+  // Written, the card is what the real card holds: a new history. A write
+  // that failed leaves the steps, each still what the user made.
+  if (!orders.reading && !failure) start_card_history();
   show_failure(failure);
 }
 

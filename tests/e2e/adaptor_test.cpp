@@ -209,6 +209,44 @@ TEST_F(Adaptor, AnsweringNoWritesTheWholeCard) {
   EXPECT_EQ(backups(), std::vector<Bytes>({card_bytes(sample_card())}));
 }
 
+// The backup taken before a write, chosen in "Backups...", opened and
+// written back: the card is as it was before the write.
+TEST_F(Adaptor, ABackupChosenFromTheListIsOpenedAndWrittenBack) {
+  auto program = start(sample_card());
+  read(*program);
+  program->click_static(IDC_FIRST_SLOT);
+  ASSERT_TRUE(wait_until([&] { return program->text(IDC_TITLE) == "DEMO"; }));
+  program->click(IDC_DELETE_SAVE);
+  ASSERT_TRUE(wait_until([&] { return program->text(IDC_COUNTER) == "5/15"; }));
+  program->click(IDC_WRITE_CARD);
+  program->expect_box("Warning", kDifferences, IDYES);
+  ASSERT_TRUE(wait_until([&] { return program->window_enabled() && counts().writes == 1; }));
+  program->type_keys({VK_CONTROL, 'Z'});  // the card as written starts a new history
+  program->fence();
+  EXPECT_EQ(program->text(IDC_COUNTER), "5/15");
+
+  program->choose_system_menu_item(kBackups);
+  HWND dialog = program->wait_dialog("Backups");
+  ASSERT_TRUE(dialog);
+  HWND list = GetDlgItem(dialog, IDC_BACKUP_LIST);
+  ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 1);
+  wchar_t line[64] = {};  // Wine garbles the ANSI text between processes
+  SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line));
+  EXPECT_EQ(std::wstring(line).size(), std::string("2025-01-31 14:05:09\t6/15").size()) << line;
+  EXPECT_EQ(std::wstring(line).substr(std::min<size_t>(19, std::wstring(line).size())), L"\t6/15");
+  post_click(GetDlgItem(dialog, IDC_SHOW_FOLDER));
+  HWND explorer = nullptr;
+  EXPECT_TRUE(wait_until([&] { return (explorer = other_window(program->process_id(), "backups")) != nullptr; }))
+      << "no Explorer window showed the folder";
+  if (explorer) EXPECT_TRUE(close_other_window(explorer));
+  post_click(GetDlgItem(dialog, IDOK));
+  program->expect_box("Warning", kLoss, IDYES);
+  ASSERT_TRUE(wait_until([&] { return program->text(IDC_COUNTER) == "6/15"; }));
+  program->click(IDC_WRITE_CARD);  // an opened file: the whole card, unasked
+  ASSERT_TRUE(wait_until([&] { return program->window_enabled() && counts().writes == 1 + 1024; }));
+  EXPECT_EQ(real_card(), card_bytes(sample_card()));
+}
+
 // Where no backup can be kept, nothing is written, and the window says why.
 TEST_F(Adaptor, AWriteWithoutItsBackupDoesNotStart) {
   write_file(folder.path("occupied"), Bytes(1));

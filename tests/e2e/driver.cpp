@@ -94,9 +94,9 @@ std::string describe_windows(DWORD pid) {
 }  // namespace
 
 std::string text_of(HWND window) {
-  char text[1024] = {};
-  SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-  return text;
+  std::vector<char> text(size_t(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0)) + 1024);
+  SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  return text.data();
 }
 
 void set_text(HWND window, const std::string& text) {
@@ -104,6 +104,47 @@ void set_text(HWND window, const std::string& text) {
 }
 
 void post_click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
+
+namespace {
+
+struct OtherWindowSearch {
+  DWORD skip;
+  std::wstring caption;
+  HWND found = nullptr;
+};
+
+// The caption as the window manager holds it: asking the window itself
+// would wait on a program that does not answer.
+BOOL CALLBACK visit_other_window(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<OtherWindowSearch*>(data);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  wchar_t caption[256] = {};
+  InternalGetWindowText(window, caption, 256);
+  if (process == search->skip || !IsWindowVisible(window) || caption != search->caption) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND other_window(DWORD not_this_process, const std::string& caption) {
+  OtherWindowSearch search{not_this_process, std::wstring(caption.begin(), caption.end())};
+  EnumWindows(visit_other_window, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+bool close_other_window(HWND window) {
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(window, &process_id);
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, process_id);
+  if (!process) return false;
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  const bool ended = WaitForSingleObject(process, kPatienceMs) == WAIT_OBJECT_0;
+  if (!ended) TerminateProcess(process, 99);
+  CloseHandle(process);
+  return ended;
+}
 
 Program::Program(const std::string& exe, const std::map<std::string, std::string>& environment,
                  bool keep_adaptor_message) {
@@ -230,6 +271,90 @@ void Program::press_key(UINT virtual_key) {
   PostMessageA(target, WM_KEYUP, virtual_key, 0xC0000001);
 }
 
+void Program::type_keys(std::initializer_list<WORD> keys) {
+  bring_to_front();
+  send_keys(keys);
+}
+
+void Program::send_keys(std::initializer_list<WORD> keys) {
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) {
+    INPUT down = {};
+    down.type = INPUT_KEYBOARD;
+    down.ki.wVk = key;
+    inputs.push_back(down);
+  }
+  for (auto key = keys.end(); key != keys.begin();) {
+    INPUT up = {};
+    up.type = INPUT_KEYBOARD;
+    up.ki.wVk = *--key;
+    up.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(up);
+  }
+  ASSERT_EQ(SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT)), inputs.size());
+}
+
+// Keys go to the foreground window, where an open menu takes them too. A
+// dialog just closed hands the foreground back a moment later: keys typed
+// before go nowhere. And Wine closes an open menu (WM_CANCELMODE) when the
+// X server's focus events of that change arrive, after Wine's own state
+// has moved on: the window must have stayed in front for a moment.
+void Program::bring_to_front() {
+  const auto in_front = [&] {
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
+    return GetForegroundWindow() == window_ && GetGUIThreadInfo(process_.dwThreadId, &thread) &&
+           thread.hwndActive == window_ && (thread.hwndFocus == window_ || IsChild(window_, thread.hwndFocus));
+  };
+  const DWORD kSettledMs = 250;
+  DWORD since = 0;
+  const auto settled = [&] {
+    if (!in_front()) return (since = 0), false;
+    if (!since) since = GetTickCount();
+    return GetTickCount() - since >= kSettledMs;
+  };
+  if (!wait_until(settled, 1000)) SetForegroundWindow(window_);
+  ASSERT_TRUE(wait_until(settled)) << "the window is not in front";
+}
+
+void Program::right_click_static(int id) {
+  HWND slot = control(id);
+  ASSERT_TRUE(slot) << "no control " << id;
+  ASSERT_TRUE(IsWindowEnabled(window_)) << "the window is disabled";
+  bring_to_front();
+  PostMessageA(slot, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
+  PostMessageA(slot, WM_RBUTTONUP, 0, MAKELPARAM(5, 5));
+}
+
+HWND Program::wait_menu() const {
+  HWND menu = nullptr;
+  wait_until([&] {
+    return (menu = find_window(process_id_, nullptr, [](HWND w) { return class_of(w) == "#32768"; })) !=
+           nullptr;
+  });
+  if (!menu) ADD_FAILURE() << "no menu appeared; the program shows:" << describe_windows(process_id_);
+  return menu;
+}
+
+void Program::choose_menu_item(int position) {
+  HWND menu = wait_menu();
+  ASSERT_TRUE(menu);
+  const WORD step = position >= 0 ? VK_DOWN : VK_UP;
+  for (int n = 0; n < (position >= 0 ? position + 1 : -position); ++n) send_keys({step});
+  send_keys({VK_RETURN});
+  ASSERT_TRUE(wait_until([&] { return !IsWindowVisible(menu); })) << "the menu stayed open";
+}
+
+void Program::choose_system_menu_item(int position) {
+  type_keys({VK_MENU, VK_SPACE});
+  choose_menu_item(position);
+}
+
+void Program::choose_slot_menu_item(int slot, int position) {
+  right_click_static(1019 + slot);
+  choose_menu_item(position);
+}
+
 void Program::fence() {
   // Toggle the reading mode twice and wait for each to show.
   const int ids[2] = {checked(1036) ? 1037 : 1036, checked(1036) ? 1036 : 1037};
@@ -319,6 +444,17 @@ void Program::choose_file(const std::string& path) {
   PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
   ASSERT_TRUE(wait_until([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }))
       << "the file dialog did not accept " << path;
+}
+
+void Program::choose_file(const std::string& path, int type) {
+  HWND dialog = wait_file_dialog();
+  ASSERT_TRUE(dialog) << "no file dialog appeared; the program shows:" << describe_windows(process_id_);
+  const int kFileTypeList = 0x470;
+  select_combo(dialog, kFileTypeList, type - 1);
+  // The list closing on the choice, which is when the dialog takes it.
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kFileTypeList, CBN_SELENDOK),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, kFileTypeList)));
+  choose_file(path);
 }
 
 void Program::cancel_file_dialog() {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
@@ -74,6 +75,23 @@ class Program {
   void click_static(int id, bool twice = false);
   // Keys go to the control that has the focus.
   void press_key(UINT virtual_key);
+  // Keys typed on the keyboard (SendInput) into the program's window,
+  // brought to the front: down in order, up in reverse, as {VK_CONTROL, 'Z'}.
+  void type_keys(std::initializer_list<WORD> keys);
+  // A right click on a static slot control.
+  void right_click_static(int id);
+
+  // The popup menu the program shows (a system menu or a slot's menu).
+  HWND wait_menu() const;
+  // With a menu open, chooses the item at `position` with the arrow keys
+  // and Enter, as a keyboard user does: 0 is the first item, -1 the last;
+  // separators do not count. (Wine keeps a menu's texts in the process
+  // that made it: another process cannot read them.)
+  void choose_menu_item(int position);
+  // Alt+Space, then the item `position`.
+  void choose_system_menu_item(int position);
+  // A right click on the slot, then the item `position` of its menu.
+  void choose_slot_menu_item(int slot, int position);
   // Posted messages are handled in order: this click on "Read all Memory
   // Card" comes back only after everything posted before it was handled.
   void fence();
@@ -95,6 +113,8 @@ class Program {
 
   // The open or save dialog: types the path (a Windows path) and confirms.
   void choose_file(const std::string& path);
+  // The same with the file type `type` (1 the first) chosen first.
+  void choose_file(const std::string& path, int type);
   void cancel_file_dialog();
   HWND wait_file_dialog() const;
 
@@ -105,10 +125,19 @@ class Program {
   bool save_screenshot(const std::string& path) const;
 
  private:
+  void bring_to_front();
+  void send_keys(std::initializer_list<WORD> keys);
   PROCESS_INFORMATION process_ = {};
   DWORD process_id_ = 0;
   HWND window_ = nullptr;
 };
+
+// A visible window with this caption shown by any process but
+// `not_this_process`, such as a second program or the Explorer it opened.
+HWND other_window(DWORD not_this_process, const std::string& caption);
+// Closes that window and waits for its process to end, which is ended
+// otherwise: it would outlive the test.
+bool close_other_window(HWND window);
 
 // A private folder for one test's files, removed afterwards.
 class TempFolder {

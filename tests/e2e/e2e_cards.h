@@ -23,6 +23,11 @@ constexpr Rgb kWhite{248, 248, 248};
 constexpr Rgb kBlack{0, 0, 0};
 constexpr Rgb kFrameGreen{0, 255, 0};
 
+// The system menu's items below its own, counted from its end, and the
+// items of a slot's menu.
+constexpr int kUndo = -5, kRedo = -4, kCheckCard = -3, kBackups = -2, kNewWindow = -1;
+constexpr int kExportSaveAs = 0, kCopySaveToCardFile = 1, kRestoreDeletedSave = 2, kDeleteSave = 3;
+
 // Opens a card image file through "Open MC/GME", answering Yes when asked
 // to discard the loaded card.
 void open_card(Program& program, const std::string& path, bool card_loaded = false);
