@@ -42,6 +42,7 @@ int check_command(const Arguments& arguments) {
     return usage_error("check takes either a CARD or --adaptor");
   auto card = std::make_unique<CardImage>();
   if (adaptor) {
+    if (int wrong = choose_reader(arguments)) return wrong;
     if (Failure failure = read_from_adaptor(false, *card)) return report_failure(failure);
   } else {
     // The file as it is: no analysis stands between it and the check.

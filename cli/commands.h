@@ -38,7 +38,13 @@ int list_adaptor_card(const Arguments& arguments);
 int read_command(const Arguments& arguments);
 int write_command(const Arguments& arguments);
 
-// The card in the adaptor, whole or fast (directory and save heads), with a
+// The reader --reader or QUILLCREST_READER names becomes the one the jobs
+// use; kDone, or kUsageError (told) when it names none.
+int choose_reader(const Arguments& arguments);
+// "readers": the serial ports, and with --probe which reader answers on each.
+int readers_command(const Arguments& arguments);
+
+// The card in the chosen reader, whole or fast (directory and save heads), with a
 // progress bar; the adaptor's own answers in words.
 Failure read_from_adaptor(bool fast, CardImage& card);
 

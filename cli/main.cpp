@@ -1,5 +1,5 @@
-// quillcrest-cli: the card files and the card in the PS3 adaptor, from a
-// terminal, on the same core as the window.
+// quillcrest-cli: the card files and the card in a reader (the PS3 adaptor,
+// a MemCARDuino, a DexDrive), from a terminal, on the same core as the window.
 #include <cstdio>
 #include <map>
 #if defined(_WIN32)
@@ -17,7 +17,7 @@ namespace {
 const char kUsage[] =
     "Usage: quillcrest-cli COMMAND ...\n"
     "\n"
-    "PlayStation memory cards and the PS3 USB memory card adaptor.\n"
+    "PlayStation memory cards, the PS3 USB memory card adaptor and serial card readers.\n"
     "CARD, IN and SOURCE are card image files in any format, recognised by their content:\n"
     "raw (.mcr .mcd .mc .srm .bin ...), GME (.gme, also with a zeroed header or cut short),\n"
     "VGS (.mem .vgs), VMP (PSP and PS Vita: SCEVMC0.VMP) and the PlayStation Magazine card.\n"
@@ -65,12 +65,15 @@ const char kUsage[] =
     "                                             raw, gme, vgs or vmp\n"
     "      quillcrest-cli convert memcard.gme SCEVMC0.VMP\n"
     "\n"
-    "The card in the adaptor:\n"
+    "The card in a reader: the PS3 adaptor, unless --reader READER (or QUILLCREST_READER)\n"
+    "names a serial one: memcarduino:PORT[@BAUD] (an Arduino, Pico or ESP board running\n"
+    "MemCARDuino; 115200 bit/s, then 38400, unless BAUD says) or dexdrive:PORT. PORT is\n"
+    "/dev/ttyUSB0, /dev/ttyACM0 ... on Linux, COM3 ... on Windows; ps3 names the adaptor.\n"
     "  list --adaptor [--json] [--allow-corrupted] [--deleted]\n"
     "                                             its slots, from a fast read\n"
     "      quillcrest-cli list --adaptor\n"
     "  read OUT                                   the whole card into a file\n"
-    "      quillcrest-cli read backup.mcr\n"
+    "      quillcrest-cli read backup.mcr --reader memcarduino:/dev/ttyUSB0\n"
     "  write CARD [--all] [--no-verify] [--no-backup]\n"
     "                                             the card made equal to CARD: it is read,\n"
     "                                             backed up, then only the frames that\n"
@@ -81,11 +84,16 @@ const char kUsage[] =
     "                                             held cannot be restored\n"
     "      quillcrest-cli write backup.mcr\n"
     "  check --adaptor [--json]                   every fault of the card, from a full read\n"
-    "      quillcrest-cli check --adaptor\n"
+    "      quillcrest-cli check --adaptor --reader dexdrive:COM1\n"
     "  backups                                    the backups taken before each write,\n"
     "                                             newest first: when, file, used blocks,\n"
     "                                             the saves; \"write BACKUP\" restores one\n"
     "      quillcrest-cli backups\n"
+    "  readers [--probe] [PORT...]                the serial ports: name, USB ids, the device's\n"
+    "                                             name; --probe adds the reader answering on\n"
+    "                                             each, in the --reader form (a few seconds a\n"
+    "                                             port). PORT names ports the list lacks\n"
+    "      quillcrest-cli readers --probe\n"
     "\n"
     "  --help, --version\n"
     "\n"
@@ -105,18 +113,23 @@ int list_command(const Arguments& arguments) {
   const bool adaptor = arguments.has("--adaptor");
   if (adaptor == !arguments.operands.empty())
     return usage_error("list takes either a CARD or --adaptor");
+  if (adaptor) {
+    if (int wrong = choose_reader(arguments)) return wrong;
+  }
   if (arguments.has("--deleted")) return list_deleted_command(arguments);
   return adaptor ? list_adaptor_card(arguments) : list_card_file(arguments);
 }
 
 const std::map<std::string, Verb>& verbs() {
   static const std::map<std::string, Verb> table = {
-      {"list", {{0, 1, {"--json", "--allow-corrupted", "--adaptor", "--deleted"}, {}}, list_command}},
-      {"read", {{1, 1, {}, {}}, read_command}},
-      {"write", {{1, 1, {"--all", "--no-verify", "--no-backup"}, {}}, write_command}},
+      {"list",
+       {{0, 1, {"--json", "--allow-corrupted", "--adaptor", "--deleted"}, {"--reader"}}, list_command}},
+      {"read", {{1, 1, {}, {"--reader"}}, read_command}},
+      {"write", {{1, 1, {"--all", "--no-verify", "--no-backup"}, {"--reader"}}, write_command}},
+      {"readers", {{0, 64, {"--probe"}, {}}, readers_command}},
       {"backups", {{0, 0, {}, {}}, backups_command}},
       {"undelete", {{2, 2, {}, {"--output"}}, undelete_command}},
-      {"check", {{0, 1, {"--json", "--adaptor"}, {}}, check_command}},
+      {"check", {{0, 1, {"--json", "--adaptor"}, {"--reader"}}, check_command}},
       {"export", {{2, 3, {"--allow-corrupted", "--all"}, {"--format"}}, export_save_command}},
       {"import", {{2, 2, {"--yes"}, {"--name", "--output"}}, import_save_command}},
       {"copy", {{3, 3, {"--yes", "--allow-corrupted"}, {"--output"}}, copy_save_command}},

@@ -2,9 +2,12 @@
 // status and the files it leaves. The adaptor commands run the emulated build.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <string>
 
+#include "adaptor/emulator/pty_reader.h"
 #include "card/editing.h"
 #include "tests/cli/run_program.h"
 #include "tests/files/temp_folder.h"
@@ -280,7 +283,10 @@ TEST(Cli, AWrongCommandLineIsExitStatusTwoWithTheUsage) {
                                              {"undelete", "card.mcr", "0"},
                                              {"backups", "card.mcr"},
                                              {"import", "card.mcr", "a.bin", "--name"},
-                                             {"import", "card.mcr", "a.bin", "--name", "BASLUS-00001ABCDEFGHI"}}) {
+                                             {"import", "card.mcr", "a.bin", "--name", "BASLUS-00001ABCDEFGHI"},
+                                             {"read", "card.mcr", "--reader", "memcarduino"},
+                                             {"list", "--adaptor", "--reader", "dexdrive:COM1@9600"},
+                                             {"readers", "--json"}}) {
     const ProgramRun run = cli(words);
     EXPECT_EQ(run.status, 2) << testing::PrintToString(words);
     EXPECT_NE(run.err.find("Usage: quillcrest-cli"), std::string::npos);
@@ -292,32 +298,82 @@ TEST(Cli, AWrongCommandLineIsExitStatusTwoWithTheUsage) {
   EXPECT_EQ(cli({"--version"}).out, "quillcrest-cli 1.0.0.0\n");
 }
 
-class CliAdaptor : public testing::Test {
+// The card in a reader: the emulated PS3 adaptor, or an emulated serial
+// reader on a pseudo-terminal, which the program reaches through its real
+// serial code (named by QUILLCREST_READER). Both keep the card and their
+// counts in the same state files.
+class ReaderFixture : public testing::Test {
  protected:
   // The emulated card starts from `card` and keeps what the last run left.
   void plug_in(const CardImage& card) { write_file(real, card_bytes(card)); }
+  bool serial() const { return kind != ReaderKind::ps3; }
   ProgramRun run(const std::vector<std::string>& arguments, const std::string& faults = "") {
-    return cli(arguments, {{"QUILLCREST_EMULATED_CARD", real},
-                           {"QUILLCREST_EMULATED_STATE", real},
-                           {"QUILLCREST_EMULATED_FAULT", faults},
-                           {"XDG_DATA_HOME", data_home}});
+    std::map<std::string, std::string> environment = {{"XDG_DATA_HOME", data_home}};
+    if (!serial()) {
+      environment.insert({{"QUILLCREST_EMULATED_CARD", real},
+                          {"QUILLCREST_EMULATED_STATE", real},
+                          {"QUILLCREST_EMULATED_FAULT", faults}});
+      return cli(arguments, environment);
+    }
+    PtyReaderSetup setup;
+    setup.kind = kind;
+    setup.state_path = real;
+    EXPECT_TRUE(parse_serial_faults(faults, setup.faults)) << faults;
+    auto card = std::make_unique<CardImage>();
+    const Bytes bytes = read_file(real);
+    std::copy(bytes.begin(), bytes.end(), card->bytes.begin());
+    PtyReader reader;
+    std::string why;
+    EXPECT_TRUE(reader.start(*card, setup, why)) << why;
+    port = reader.path();
+    environment["QUILLCREST_READER"] = reader_form();
+    return cli(arguments, environment);
   }
   std::string counts() {
     const Bytes bytes = read_file(real + ".counts");
     return std::string(bytes.begin(), bytes.end());
   }
+  // The counts' first lines: a serial reader's frame commands tell of the
+  // card themselves, it has no detect command.
+  std::string counts_start(int detects, int reads, int writes = -1) const {
+    return "detects " + std::to_string(serial() ? 0 : detects) + "\nreads " + std::to_string(reads) + "\n" +
+           (writes >= 0 ? "writes " + std::to_string(writes) + "\n" : "");
+  }
+  // --reader for the serial reader of the last run.
+  std::string reader_form() const { return (kind == ReaderKind::dexdrive ? "dexdrive:" : "memcarduino:") + port; }
+  std::string reader_name() const { return (kind == ReaderKind::dexdrive ? "DexDrive on " : "MemCARDuino on ") + port; }
+  ReaderKind kind = ReaderKind::ps3;
+  std::string port;  // the serial reader's, in the last run
   TempFolder folder;
   const std::string real = folder.path("real.mcr");
   std::string data_home = folder.path("data");
   const std::string backups = data_home + "/quillcrest/backups/";
 };
 
-TEST_F(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
+class CliAdaptor : public ReaderFixture, public testing::WithParamInterface<ReaderKind> {
+ protected:
+  void SetUp() override { kind = GetParam(); }
+};
+class CliSerialReader : public CliAdaptor {};
+class CliPs3Adaptor : public ReaderFixture {};
+
+std::string reader_test_name(const testing::TestParamInfo<ReaderKind>& info) {
+  const char* names[] = {"Ps3Adaptor", "MemCARDuino", "DexDrive"};
+  return names[int(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(EachReader, CliAdaptor,
+                         testing::Values(ReaderKind::ps3, ReaderKind::memcarduino, ReaderKind::dexdrive),
+                         reader_test_name);
+INSTANTIATE_TEST_SUITE_P(EachSerialReader, CliSerialReader,
+                         testing::Values(ReaderKind::memcarduino, ReaderKind::dexdrive), reader_test_name);
+
+TEST_P(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
   plug_in(listed_card());
   ProgramRun result = run({"list", "--adaptor"});
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_TRUE(starts_with(result.out, "1\tsave\t1\t1 Block, America, SLUS-00001 : DEMO\tBASL"));
-  EXPECT_TRUE(starts_with(counts(), "detects 16\nreads 76\nwrites 0\n")) << counts();
+  EXPECT_TRUE(starts_with(counts(), counts_start(16, 76, 0))) << counts();
 
   result = run({"read", folder.path("backup.mcr")});
   EXPECT_EQ(result.out, "Read the card into " + folder.path("backup.mcr") + " (4/15).\n");
@@ -334,7 +390,7 @@ TEST_F(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
   ASSERT_TRUE(starts_with(result.out, "Backed up the card into " + backups)) << result.out;
   const std::string backup = result.out.substr(24, result.out.find(".\n") - 24);
   EXPECT_EQ(result.out.substr(result.out.find('\n') + 1), "Wrote 64 frames, verified 64.\n");
-  EXPECT_TRUE(starts_with(counts(), "detects 3\nreads 1088\nwrites 64\n")) << counts();
+  EXPECT_TRUE(starts_with(counts(), counts_start(3, 1088, 64))) << counts();
   EXPECT_EQ(read_file(real), card_bytes(changed));
   EXPECT_EQ(read_file(backup), card_bytes(listed_card()));  // the card before the write
 
@@ -353,7 +409,7 @@ TEST_F(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
   EXPECT_EQ(result.err, "Cannot back up the Memory Card into " + data_home +
                             "/quillcrest/backups: the folder cannot be made. Nothing was written to the card.\n"
                             "0 frames were written before it stopped.\n");
-  EXPECT_TRUE(starts_with(counts(), "detects 1\nreads 1024\nwrites 0\n")) << counts();
+  EXPECT_TRUE(starts_with(counts(), counts_start(1, 1024, 0))) << counts();
 
   // An unformatted card is backed up, and put back, byte for byte.
   plug_in(CardImage{});
@@ -370,28 +426,30 @@ TEST_F(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "No backup: what the card holds now cannot be restored after this write.\n"
                         "Write Error\n2 frames were written before it stopped: 64,65.\n");
-  EXPECT_TRUE(starts_with(counts(), "detects 1\nreads 0\n")) << counts();
+  EXPECT_TRUE(starts_with(counts(), counts_start(1, 0))) << counts();
 }
 
 // The directory goes last: cut short after the saves' blocks, the card
 // keeps its old directory, and says what it got.
-TEST_F(CliAdaptor, AWriteCutShortBeforeTheDirectoryLeavesTheOldOne) {
+TEST_P(CliAdaptor, AWriteCutShortBeforeTheDirectoryLeavesTheOldOne) {
   plug_in(listed_card());
   CardImage changed = listed_card();
   delete_save(changed, 0);
   for (int f = 64; f < 128; ++f) frame(changed, f)[7] ^= 0x01;
   write_file(folder.path("changed.mcr"), card_bytes(changed));
-  const ProgramRun result = run({"write", folder.path("changed.mcr")}, "no-card@2");
+  // Out before the directory's run: the adaptor's third detect, a serial
+  // reader's command after the read and the block's 64 writes.
+  const ProgramRun result = run({"write", folder.path("changed.mcr")}, serial() ? "no-card@1088" : "no-card@2");
   EXPECT_EQ(result.status, 1);
-  EXPECT_TRUE(starts_with(result.err, "No PS1 Memory Card Detected.\n64 frames were written before it "
-                                      "stopped: 64,65,66,")) << result.err;
+  EXPECT_TRUE(starts_with(result.err, "No PS1 Memory Card Detected.\n")) << result.err;
+  EXPECT_NE(result.err.find("\n64 frames were written before it stopped: 64,65,66,"), std::string::npos);
   const Bytes on_card = read_file(real);
   EXPECT_TRUE(std::equal(on_card.begin(), on_card.begin() + 8192, listed_card().bytes.begin()));
   EXPECT_TRUE(std::equal(on_card.begin() + 8192, on_card.begin() + 16384, changed.bytes.begin() + 8192));
 }
 
 // Cards and adaptors that do not do what they say.
-TEST_F(CliAdaptor, CardsThatLieAreCaughtAndTheAdaptorsAnswerIsTold) {
+TEST_P(CliAdaptor, CardsThatLieAreCaughtAndTheAdaptorsAnswerIsTold) {
   plug_in(listed_card());
   CardImage changed = listed_card();
   frame(changed, 200)[0] ^= 0x80;
@@ -413,20 +471,56 @@ TEST_F(CliAdaptor, CardsThatLieAreCaughtAndTheAdaptorsAnswerIsTold) {
   EXPECT_TRUE(starts_with(result.err, warning)) << result.err;
   EXPECT_NE(result.err.find("Verify Error: frames "), std::string::npos) << result.err;
 
-  result = run({"read", folder.path("ps2.mcr")}, "ps2-card");
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "The adaptor reports a PS2 memory card in its slot, or a PS1 card it does not "
-                        "recognise (some third-party cards and adaptors answer so).\n");
   EXPECT_EQ(run({"check", "--adaptor"}, "bad-checksum@700").err, "Read Error.\n");
 }
 
-TEST_F(CliAdaptor, NamesTheUdevRuleWhenTheAdaptorMayNotBeOpened) {
+TEST_F(CliPs3Adaptor, SaysWhenTheAdaptorReportsAPs2Card) {
+  plug_in(listed_card());
+  const ProgramRun result = run({"read", folder.path("ps2.mcr")}, "ps2-card");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "The adaptor reports a PS2 memory card in its slot, or a PS1 card it does not "
+                        "recognise (some third-party cards and adaptors answer so).\n");
+}
+
+TEST_F(CliPs3Adaptor, NamesTheUdevRuleWhenTheAdaptorMayNotBeOpened) {
   plug_in(listed_card());
   const ProgramRun result = run({"read", folder.path("backup.mcr")}, "no-access");
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("70-ps3-memory-card-adaptor.rules"), std::string::npos) << result.err;
   EXPECT_EQ(result.err.find("not found"), std::string::npos);
   EXPECT_TRUE(read_file(folder.path("backup.mcr")).empty());
+}
+
+// Where nothing answers, or the port may not be opened, the message names
+// the reader and its port (and on Linux the dialout group); --probe tells
+// which reader answers where.
+TEST_P(CliSerialReader, NamesThePortNothingAnswersOnAndTheGroupThatMayOpenIt) {
+  plug_in(listed_card());
+  ProgramRun result = run({"read", folder.path("out.mcr")}, "silent");
+  EXPECT_EQ(result.status, 1);
+  const std::string nothing = (kind == ReaderKind::dexdrive ? "No DexDrive" : "No MemCARDuino") +
+                              std::string(" answers on ") + port + (kind == ReaderKind::dexdrive ? "." : " (");
+  EXPECT_TRUE(starts_with(result.err, nothing)) << result.err;
+  EXPECT_TRUE(read_file(folder.path("out.mcr")).empty());
+
+  PtyReaderSetup setup;
+  setup.kind = kind;
+  PtyReader reader;
+  std::string why;
+  ASSERT_TRUE(reader.start(listed_card(), setup, why)) << why;
+  port = reader.path();
+  result = cli({"readers", "--probe", port});
+  EXPECT_EQ(result.out, port + "\t-\t-\t" + reader_form() +
+                            (kind == ReaderKind::dexdrive ? " (PS1 model, firmware 1.12)\n"
+                                                          : " (firmware 4, 115200 bit/s)\n"));
+  // The pseudo-terminal is its owner's alone: root's when the tests run as
+  // root, who then tries as another user.
+  chmod(port.c_str(), geteuid() == 0 ? 0600 : 0);
+  result = run_program(QUILLCREST_CLI, {"read", folder.path("out.mcr"), "--reader", reader_form()}, {},
+                       geteuid() == 0 ? 65534 : -1);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(starts_with(result.err, reader_name() + ": permission denied.")) << result.err;
+  EXPECT_NE(result.err.find("dialout"), std::string::npos);
 }
 
 }  // namespace
