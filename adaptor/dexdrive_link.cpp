@@ -83,6 +83,9 @@ Start start_drive() {
     if (id.kind != Reply::whole || id.code != kDexId) continue;
     const char* model = reinterpret_cast<const char*>(id.arguments.data() + kDexIdModelAt);
     if (std::memcmp(model, kDexN64Model, kDexModelLength) == 0) return Start::n64;
+    // Neither model: garbled on the line (a drive that is one of neither
+    // would not take the PS1's commands either).
+    if (std::memcmp(model, kDexPs1Model, kDexModelLength) != 0) continue;
     link.version = id.arguments[kDexIdVersionAt];
     const Reply handshake = exchange(kDexMagicHandshake);
     if (handshake.kind == Reply::lost) return Start::lost;

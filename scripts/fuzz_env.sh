@@ -2,7 +2,7 @@
 # their build in build/fuzz and how one of them runs.
 : "${ROOT:?}" "${BUILD_DIR:?}"
 FUZZ_DIR="$BUILD_DIR/fuzz"
-FUZZ_TARGETS=(analyse_card read_card_file import_save export_delete slot_text adaptor_replies)
+FUZZ_TARGETS=(analyse_card read_card_file import_save export_delete slot_text adaptor_replies serial_replies)
 # clang from Debian; the top-level CMakeLists.txt instruments everything for
 # libFuzzer under AddressSanitizer and UBSan when QUILLCREST_FUZZ is on.
 FUZZ_CMAKE_OPTIONS=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang
@@ -16,7 +16,7 @@ fuzz_max_len() {
     read_card_file) echo 140000 ;;
     import_save) echo 262144 ;;
     export_delete | slot_text) echo 131080 ;;
-    adaptor_replies) echo 4096 ;;
+    adaptor_replies | serial_replies) echo 4096 ;;
     *) echo "unknown fuzz target $1" >&2; return 1 ;;
   esac
 }

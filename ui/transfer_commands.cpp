@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "adaptor/adaptor_link.h"
 #include "adaptor/transfer_jobs.h"
 #include "files/backups.h"
 #include "resources/resource_ids.h"
