@@ -217,8 +217,9 @@ std::vector<SerialPortInfo> list_serial_ports_in(const std::string& class_tty) {
     SerialPortInfo info;
     info.name = "/dev/" + name;
     describe_usb(device, info);
+    // A USB-serial chip's driver names the chip (ch341-uart, cp210x, ftdi_sio).
     const std::string driver = link_name(device_link / "driver");
-    if (!driver.empty()) info.description += (info.description.empty() ? "" : " ") + ("(" + driver + ")");
+    if (info.vendor >= 0 && !driver.empty()) info.description += " (" + driver + ")";
     ports.push_back(info);
   }
   std::sort(ports.begin(), ports.end(),

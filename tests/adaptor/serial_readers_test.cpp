@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 
 #include "adaptor/emulator/pty_reader.h"
+#include "adaptor/serial_port.h"
 #include "adaptor/transfer_jobs.h"
 #include "tests/adaptor/emulated_adaptor.h"
 #include "tests/files/temp_folder.h"
@@ -162,6 +164,39 @@ TEST_F(SerialReader, WhatLastsEndsTheJobInTheWindowsWordsLeavingTheCardAsItWas) 
     EXPECT_EQ(reader.written(), frames_from(0, 69));
     EXPECT_EQ(snapshot.bytes, reader.card().bytes);
   }
+}
+
+// A tree laid out as /sys/class/tty: a CH340 on USB, a real and a phantom
+// 8250 UART, a virtual terminal.
+TEST(SerialPorts, AreListedWithTheUsbDeviceBehindThemAndWithoutPhantoms) {
+  namespace fs = std::filesystem;
+  TempFolder folder;
+  const fs::path root = folder.path("sys"), tty = root / "class/tty";
+  const fs::path usb = root / "devices/usb1/1-1", port = usb / "1-1:1.0/ttyUSB0";
+  const fs::path pnp = root / "devices/pnp0/00:04", phantom = root / "devices/platform/serial8250";
+  for (const fs::path& p : {port, pnp, phantom, root / "bus/pnp", root / "bus/platform",
+                            root / "bus/usb-serial/drivers/ch341-uart", tty / "ttyUSB0", tty / "ttyS0",
+                            tty / "ttyS4", tty / "tty1"})
+    fs::create_directories(p);
+  write_file((usb / "idVendor").string(), {'1', 'a', '8', '6', '\n'});
+  write_file((usb / "idProduct").string(), {'7', '5', '2', '3', '\n'});
+  write_file((usb / "manufacturer").string(), {'Q', 'i', 'n', 'H', 'e', 'n', 'g'});
+  write_file((usb / "product").string(), {'U', 'S', 'B', ' ', 'S', 'e', 'r', 'i', 'a', 'l'});
+  fs::create_directory_symlink(root / "bus/usb-serial/drivers/ch341-uart", port / "driver");
+  fs::create_directory_symlink(root / "bus/pnp", pnp / "subsystem");
+  fs::create_directory_symlink(root / "bus/platform", phantom / "subsystem");
+  fs::create_directory_symlink(port, tty / "ttyUSB0/device");
+  fs::create_directory_symlink(pnp, tty / "ttyS4/device");
+  fs::create_directory_symlink(phantom, tty / "ttyS0/device");
+
+  const std::vector<SerialPortInfo> ports = list_serial_ports_in(tty.string());
+  ASSERT_EQ(ports.size(), 2u);
+  EXPECT_EQ(ports[0].name, "/dev/ttyS4");
+  EXPECT_EQ(ports[0].vendor, -1);
+  EXPECT_EQ(ports[1].name, "/dev/ttyUSB0");
+  EXPECT_EQ(ports[1].vendor, 0x1a86);
+  EXPECT_EQ(ports[1].product, 0x7523);
+  EXPECT_EQ(ports[1].description, "QinHeng USB Serial (ch341-uart)");
 }
 
 }  // namespace
