@@ -12,6 +12,7 @@
 #include "ui/message_box.h"
 #include "ui/save_commands.h"
 #include "ui/slot_view.h"
+#include "ui/system_menu.h"
 #include "ui/transfer_commands.h"
 
 namespace {
@@ -21,7 +22,7 @@ const UINT kAnimationPeriodMs = 500;
 
 void initialise(HWND window) {
   app.window = window;  // owns the adaptor's message, shown before the window
-  connect_adaptor(window);
+  connect_reader(window);
   app.worker = nullptr;
   destroy_slot_icons();
   app.card = CardImage{};
@@ -35,6 +36,7 @@ void initialise(HWND window) {
   make_link(GetDlgItem(window, IDC_DONATE_LINK));
   make_link(GetDlgItem(window, IDC_SITE_LINK));
   SetTimer(window, kAnimationTimer, kAnimationPeriodMs, nullptr);
+  add_system_menu_items(window);
 }
 
 void toggle_allow_corrupted(HWND window) {
@@ -54,6 +56,9 @@ void end_unless_busy(HWND window) {
 
 // Commands are recognised by control id alone, whatever the notification.
 void run_command(HWND window, int id) {
+  // Wine sends a choice in a submenu of the system menu as WM_COMMAND,
+  // Windows as WM_SYSCOMMAND.
+  if (system_menu_command(window, WPARAM(id))) return;
   if (id >= IDC_FIRST_SLOT && id <= IDC_LAST_SLOT) {
     if (require_card()) select_slot(id - IDC_FIRST_SLOT);
     return;
@@ -87,6 +92,11 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_COMMAND:
       run_command(window, LOWORD(wparam));
       return TRUE;
+    case WM_SYSCOMMAND:
+      return system_menu_command(window, wparam) ? TRUE : FALSE;
+    case WM_INITMENUPOPUP:
+      system_menu_opening(reinterpret_cast<HMENU>(wparam));
+      return FALSE;
     case WM_TIMER:
       ++app.tick;
       if (app.animation_on) animate_slots();

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <termios.h>
 #include <time.h>
@@ -71,6 +72,7 @@ bool PtyReader::start(const CardImage& card, const PtyReaderSetup& setup, std::s
   cfmakeraw(&t);
   cfsetspeed(&t, B9600);
   tcsetattr(slave, TCSANOW, &t);
+  if (setup.claim_terminal) ioctl(slave, TIOCSCTTY, 0);
   // Only the program holds the port open from now on, so that its opening
   // and closing show on the master.
   close(slave);

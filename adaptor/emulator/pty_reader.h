@@ -22,6 +22,12 @@ struct PtyReaderSetup {
   // Every byte takes its time on the line, 10 bits at the speed the program
   // set, in both directions (for the benchmark). Off: at once.
   bool paced = false;
+  // The pseudo-terminal becomes the controlling terminal of the caller's
+  // session (a session leader's, without one), so that no program opening
+  // the port takes it as its own: Wine's server, which opens ports for the
+  // programs it runs, would otherwise get a hangup signal when the reader
+  // goes. For a process of its own, not for a test's.
+  bool claim_terminal = false;
   // Where the card and the counts are kept for another process to read, in
   // the emulated adaptor's format (its README); empty: nowhere.
   std::string state_path;

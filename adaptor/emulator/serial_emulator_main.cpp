@@ -78,6 +78,10 @@ int main(int argc, char** argv) {
   for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stops, s);
   pthread_sigmask(SIG_BLOCK, &stops, nullptr);
 
+  // A session of its own, whose terminal the pseudo-terminal becomes: its
+  // hangup, when the reader goes, then reaches this process alone.
+  setsid();
+  setup.claim_terminal = true;
   PtyReader reader;
   std::string why;
   if (!reader.start(*card, setup, why)) {
