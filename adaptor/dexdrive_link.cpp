@@ -114,7 +114,17 @@ Failure begin_job(const ReaderChoice& choice) {
   return wait_for_quiet(link.port, 0) ? std::nullopt : open_dexdrive(choice);
 }
 
+// A frame command's answer: what every frame comes to, or POUT.
 enum class Outcome { done, no_card, failed, lost, powered_off };
+
+FrameOutcome frame_outcome(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::done: return FrameOutcome::done;
+    case Outcome::no_card: return FrameOutcome::no_card;
+    case Outcome::lost: return FrameOutcome::lost;
+    default: return FrameOutcome::failed;
+  }
+}
 
 // What every frame command's reply may say besides its own answer.
 Outcome common_outcome(const Reply& reply) {
@@ -151,39 +161,26 @@ Outcome write_once(int frame_number, const uint8_t* data) {
 
 // A drive that answers POUT lost its power since INIT (its keyboard plug
 // moved, the computer slept): it is started again and the frame sent again.
-Outcome with_attempts(Transfer direction, int frame_number, uint8_t* data) {
+FrameOutcome with_attempts(Transfer direction, int frame_number, uint8_t* data) {
   Outcome outcome = Outcome::failed;
   for (int attempt = 0; attempt < kDexAttempts; ++attempt) {
-    if (attempt > 0 && !wait_for_quiet(link.port, kQuietMs)) return Outcome::lost;
+    if (attempt > 0 && !wait_for_quiet(link.port, kQuietMs)) return FrameOutcome::lost;
     outcome = direction == Transfer::read ? read_once(frame_number, data) : write_once(frame_number, data);
     if (outcome == Outcome::powered_off) {
       const Start start = start_drive();
-      if (start == Start::lost) return Outcome::lost;
-      if (start != Start::ready) return Outcome::failed;
+      if (start == Start::lost) return FrameOutcome::lost;
+      if (start != Start::ready) return FrameOutcome::failed;
       continue;
     }
-    if (outcome != Outcome::failed) return outcome;
+    if (outcome != Outcome::failed) return frame_outcome(outcome);
   }
-  return outcome == Outcome::powered_off ? Outcome::failed : outcome;
+  return frame_outcome(outcome);
 }
 
 Failure transfer(Transfer direction, uint8_t* buffer, int first_frame, int frame_count,
                  const Progress& progress, int* transferred) {
-  if (transferred) *transferred = 0;
-  // Each frame command answers NOCARD when the slot is empty: no command of
-  // its own is needed to look.
-  for (int n = 0; n < frame_count; ++n) {
-    const int frame_number = first_frame + n;
-    if (progress) progress(frame_number);
-    const Outcome outcome =
-        link.port ? with_attempts(direction, frame_number, buffer + n * kFrameSize) : Outcome::lost;
-    if (outcome == Outcome::lost) lose_port();
-    if (outcome == Outcome::no_card) return fail("No PS1 Memory Card Detected.");
-    if (outcome != Outcome::done) return fail(direction == Transfer::read ? "Read Error." : "Write Error");
-    if (transferred) *transferred = n + 1;
-  }
-  if (progress) progress(kProgressEnd);
-  return std::nullopt;
+  return transfer_serial_frames(link.port, with_attempts, lose_port, direction, buffer, first_frame, frame_count,
+                                progress, transferred);
 }
 
 // Firmware x.yz, packed xxyyyyzz.

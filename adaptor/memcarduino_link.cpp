@@ -86,7 +86,7 @@ Failure begin_job(const ReaderChoice& choice) {
   return wait_for_quiet(link.port, 0) ? std::nullopt : open_memcarduino(choice);
 }
 
-enum class Outcome { done, no_card, failed, lost };
+using Outcome = FrameOutcome;
 
 void put_frame_number(uint8_t* at, int frame_number) {
   at[0] = uint8_t(frame_number >> 8);
@@ -140,21 +140,10 @@ Outcome with_attempts(Transfer direction, int frame_number, uint8_t* data) {
 
 Failure transfer(Transfer direction, uint8_t* buffer, int first_frame, int frame_count,
                  const Progress& progress, int* transferred) {
-  if (transferred) *transferred = 0;
-  // The card answers for itself: a read or write of a frame it does not
-  // have, or with no card in the slot, ends with 0xFF.
-  for (int n = 0; n < frame_count; ++n) {
-    const int frame_number = first_frame + n;
-    if (progress) progress(frame_number);
-    const Outcome outcome =
-        link.port ? with_attempts(direction, frame_number, buffer + n * kFrameSize) : Outcome::lost;
-    if (outcome == Outcome::lost) lose_port();
-    if (outcome == Outcome::no_card) return fail("No PS1 Memory Card Detected.");
-    if (outcome != Outcome::done) return fail(direction == Transfer::read ? "Read Error." : "Write Error");
-    if (transferred) *transferred = n + 1;
-  }
-  if (progress) progress(kProgressEnd);
-  return std::nullopt;
+  // A read or write of a frame the card does not have, or with no card in
+  // the slot, ends with 0xFF.
+  return transfer_serial_frames(link.port, with_attempts, lose_port, direction, buffer, first_frame, frame_count,
+                                progress, transferred);
 }
 
 std::string found() {

@@ -1,5 +1,7 @@
 #include "adaptor/serial_link.h"
 
+#include "card/card_image.h"
+
 namespace {
 
 constexpr int kMostQuietWaits = 20;
@@ -38,4 +40,22 @@ bool wait_for_quiet(SerialPort* port, int quiet_ms) {
     if (got == 0) return true;
   }
   return true;
+}
+
+Failure transfer_serial_frames(SerialPort* port, FrameExchange exchange, void (*lose)(), Transfer direction,
+                               uint8_t* buffer, int first_frame, int frame_count, const Progress& progress,
+                               int* transferred) {
+  if (transferred) *transferred = 0;
+  for (int n = 0; n < frame_count; ++n) {
+    const int frame_number = first_frame + n;
+    if (progress) progress(frame_number);
+    const FrameOutcome outcome =
+        port ? exchange(direction, frame_number, buffer + n * kFrameSize) : FrameOutcome::lost;
+    if (outcome == FrameOutcome::lost) lose();
+    if (outcome == FrameOutcome::no_card) return fail("No PS1 Memory Card Detected.");
+    if (outcome != FrameOutcome::done) return fail(direction == Transfer::read ? "Read Error." : "Write Error");
+    if (transferred) *transferred = n + 1;
+  }
+  if (progress) progress(kProgressEnd);
+  return std::nullopt;
 }

@@ -2,11 +2,10 @@
 // named by --reader): the window's reads, a write that backs the card up
 // first and checks what it wrote, and the list of serial ports.
 #include <cstdio>
-#include <memory>
-#include <string>
-
 #include <cstdlib>
+#include <memory>
 #include <optional>
+#include <string>
 
 #include "adaptor/adaptor_link.h"
 #include "adaptor/card_sync.h"
