@@ -14,6 +14,11 @@
 #include "tests/support/card_maker.h"
 #include "tests/support/openssl_signature.h"
 
+// The readers by name in the tests' descriptions.
+void PrintTo(ReaderKind kind, std::ostream* out) {
+  *out << (kind == ReaderKind::ps3 ? "ps3" : kind == ReaderKind::memcarduino ? "memcarduino" : "dexdrive");
+}
+
 namespace {
 
 const std::string kPocketTitle = "\x83\x7C\x83\x50\x83\x62\x83\x67";  // ポケット in Shift-JIS
@@ -358,8 +363,7 @@ class CliSerialReader : public CliAdaptor {};
 class CliPs3Adaptor : public ReaderFixture {};
 
 std::string reader_test_name(const testing::TestParamInfo<ReaderKind>& info) {
-  const char* names[] = {"Ps3Adaptor", "MemCARDuino", "DexDrive"};
-  return names[int(info.param)];
+  return info.param == ReaderKind::ps3 ? "Ps3Adaptor" : info.param == ReaderKind::memcarduino ? "MemCARDuino" : "DexDrive";
 }
 
 INSTANTIATE_TEST_SUITE_P(EachReader, CliAdaptor,
