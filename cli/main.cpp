@@ -122,15 +122,17 @@ const std::map<std::string, Verb>& verbs() {
       {"copy", {{3, 3, {"--yes", "--allow-corrupted"}, {"--output"}}, copy_save_command}},
       {"delete", {{2, 2, {}, {"--output"}}, delete_save_command}},
       {"format", {{1, 1, {}, {}}, format_command}},
-      {"convert", {{2, 2, {}, {"--format"}}, convert_command}},
+      {"convert", {{2, 2, {"--allow-corrupted"}, {"--format"}}, convert_command}},
   };
   return table;
 }
 
 }  // namespace
 
-int report_failure(const Failure& failure) {
-  if (failure) std::fprintf(stderr, "%s\n", failure->text.c_str());
+int report_failure(const Failure& failure, const std::string& path) {
+  if (failure)
+    std::fprintf(stderr, "quillcrest-cli: %s%s%s\n", path.c_str(), path.empty() ? "" : ": ",
+                 failure->text.c_str());
   return kFailed;
 }
 
