@@ -210,10 +210,11 @@ TEST_F(ThirdPartyCorpus, SignaturesVerifyAndFilesWrittenHereDifferOnlyInSeedAndS
     EXPECT_EQ(std::string(path).substr(std::string(path).size() - file_name.size()), file_name);
     ASSERT_EQ(exported.size(), ps3.size());
     EXPECT_EQ(part(exported, 0, 8), part(ps3, 0, 8));
-    // save-file-converter's own gives 0x2000 at 0x5C whatever the size.
-    const bool ours_odd = std::string(path).find("Suikoden") != std::string::npos;
-    for (size_t at = 0x30; at < ps3.size(); ++at)
-      if (!(ours_odd && at >= 0x5C && at < 0x60)) ASSERT_EQ(exported[at], ps3[at]) << at;
+    EXPECT_EQ(part(exported, 0x30, 0x2C), part(ps3, 0x30, 0x2C));
+    EXPECT_EQ(part(exported, 0x60, ps3.size() - 0x60), part(ps3, 0x60, ps3.size() - 0x60));
+    // save-file-converter's own file says 0x2000 there for its 0x4000 bytes.
+    const bool converters_own = std::string(path).find("Suikoden") != std::string::npos;
+    EXPECT_EQ(part(exported, 0x5C, 4) == part(ps3, 0x5C, 4), !converters_own);
   }
 }
 
