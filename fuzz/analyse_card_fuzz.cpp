@@ -99,7 +99,7 @@ void check_faults(const CardImage& card, const SlotTable* table) {
 void check_pictures(const CardImage& card, const SlotTable& table) {
   bool encoded = false;
   for (int slot = 0; slot < kSlotCount; ++slot) {
-    const int side = kPictureSides[slot % 4];
+    const int side = kPictureSides[slot % 2];  // larger ones only repeat pixels
     IconPicture picture;
     const int save = selected_save(table, slot);
     const bool made = !make_icon_picture(card, table, slot, side, picture);
