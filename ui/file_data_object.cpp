@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "ui/com_object.h"
+
 namespace {
 
 FORMATETC file_list_format() { return FORMATETC{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}; }
@@ -29,26 +31,9 @@ HGLOBAL make_file_list(const std::string& path) {
   return memory;
 }
 
-class FileDataObject final : public IDataObject {
+class FileDataObject final : public ComObject<IDataObject, IID_IDataObject> {
  public:
   explicit FileDataObject(std::string path) : path_(std::move(path)) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDataObject)) {
-      *out = static_cast<IDataObject*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(InterlockedIncrement(&references_)); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return ULONG(left);
-  }
 
   HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
     if (!medium) return E_POINTER;
@@ -82,8 +67,6 @@ class FileDataObject final : public IDataObject {
   HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
  private:
-  ~FileDataObject() = default;
-  LONG references_ = 1;
   std::string path_;
 };
 

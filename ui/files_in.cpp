@@ -9,6 +9,7 @@
 #include "files/file_io.h"
 #include "ui/app_state.h"
 #include "ui/card_commands.h"
+#include "ui/com_object.h"
 #include "ui/file_data_object.h"
 #include "ui/message_box.h"
 #include "ui/save_commands.h"
@@ -39,25 +40,8 @@ void open_files(const std::vector<std::string>& paths) {
 
 // Accepts files from OLE drag and drop: Explorer, the desktop, another
 // Quillcrest window. A save dragged out of this window is not taken back.
-class FileDropTarget final : public IDropTarget {
+class FileDropTarget final : public ComObject<IDropTarget, IID_IDropTarget> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDropTarget)) {
-      *out = static_cast<IDropTarget*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(InterlockedIncrement(&references_)); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return ULONG(left);
-  }
-
   HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
     FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     offers_files_ = data && data->QueryGetData(&format) == S_OK;
@@ -91,9 +75,7 @@ class FileDropTarget final : public IDropTarget {
   }
 
  private:
-  ~FileDropTarget() = default;
   bool accepts() const { return offers_files_ && !dragging_save_out() && window_idle(); }
-  LONG references_ = 1;
   bool offers_files_ = false;
 };
 

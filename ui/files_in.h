@@ -10,7 +10,8 @@
 #include <vector>
 
 // Posted to the main window when files wait to be opened.
-const UINT kOpenFilesMessage = WM_APP + 2;
+// (In this branch's range of ids, clear of the other window messages.)
+const UINT kOpenFilesMessage = WM_APP + 0x1200;
 
 // Keeps the files to be opened in this order and posts kOpenFilesMessage,
 // so that they are opened by the window's own loop, after the drop or the

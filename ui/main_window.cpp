@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "card/icon.h"
-
 #include "resources/link_addresses.h"
 #include "resources/resource_ids.h"
 #include "ui/app_state.h"

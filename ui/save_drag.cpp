@@ -11,6 +11,7 @@
 #include "resources/resource_ids.h"
 #include "ui/app_state.h"
 #include "ui/checks.h"
+#include "ui/com_object.h"
 #include "ui/file_data_object.h"
 #include "ui/message_box.h"
 
@@ -21,20 +22,8 @@ bool dragging = false;
 std::vector<std::string> files_written, folders_made;
 
 // Ends the drag with a drop when the button is let go, without one on Escape.
-class SaveDropSource final : public IDropSource {
+class SaveDropSource final : public ComObject<IDropSource, IID_IDropSource> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDropSource)) {
-      *out = static_cast<IDropSource*>(this);
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  // Lives on the stack for the length of DoDragDrop.
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keys) override {
     if (escape) return DRAGDROP_S_CANCEL;
     return keys & MK_LBUTTON ? S_OK : DRAGDROP_S_DROP;
@@ -67,11 +56,12 @@ void drag_save(int slot) {
   std::string path;
   if (show_failure(write_drag_file(exported_file_name(app.card, slot, SaveFormat::mcs), bytes, path))) return;
   IDataObject* data = create_file_data_object(path);
-  SaveDropSource source;
+  IDropSource* source = new SaveDropSource;
   DWORD effect = DROPEFFECT_NONE;
   dragging = true;
-  DoDragDrop(data, &source, DROPEFFECT_COPY, &effect);
+  DoDragDrop(data, source, DROPEFFECT_COPY, &effect);
   dragging = false;
+  source->Release();
   data->Release();
 }
 

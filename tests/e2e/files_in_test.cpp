@@ -185,12 +185,7 @@ TEST_F(Dragging, ASaveDraggedOntoAnotherWindowIsImportedThereAndNotBackIntoItsOw
   target.choose_file(folder.path("target.mcr"));
   ASSERT_TRUE(wait_until([&] { return read_file(folder.path("target.mcr")).size() == kCardSize; }));
   CardImage expected = blank_card();
-  SaveSpec race;
-  race.name = "BESCES-00344RACE";
-  race.title = "RACE";
-  race.blocks = 3;
-  race.icon_frames = 3;
-  put_save(expected, race, {0, 1, 2});
+  put_save(expected, sample_race(), {0, 1, 2});
   EXPECT_EQ(read_file(folder.path("target.mcr")), card_bytes(expected));
 
   drag_with_mouse(slot_of(source, 0), slot_of(source, 10));
