@@ -98,7 +98,7 @@ int read_command(const Arguments& arguments) {
   const std::string& out = arguments.operands[0];
   CardFileInfo file;
   file.format = card_format_for_path(out);  // read SCEVMC0.VMP makes a card a PSP takes
-  if (Failure failure = write_card_file(out, *card, file)) return report_failure(failure);
+  if (Failure failure = write_card_file(out, *card, file)) return report_failure(failure, out);
   // The file holds the card byte for byte whatever it is; the analysis only
   // tells the user what it holds (and would clear byte 0 of a copy it rejects).
   auto analysed = std::make_unique<CardImage>(*card);
@@ -117,7 +117,7 @@ int write_command(const Arguments& arguments) {
   auto slots = std::make_unique<SlotTable>();
   const std::string& path = arguments.operands[0];
   CardFileInfo file;
-  if (Failure failure = read_card_file_telling(path, *card, file)) return report_failure(failure);
+  if (Failure failure = read_card_file_telling(path, *card, file)) return report_failure(failure, path);
   // An unformatted card, or one "corrupted" on purpose, goes to the card
   // byte for byte, as "read" took it: a backup must come back whatever it
   // holds. The analysis only tells (and clears byte 0 of the copy it rejects).

@@ -16,8 +16,10 @@ constexpr int kDone = 0;
 constexpr int kFailed = 1;
 constexpr int kUsageError = 2;
 
-// Prints the failure's text, as the window shows it, on stderr; kFailed.
-int report_failure(const Failure& failure);
+// Prints the failure on stderr as "quillcrest-cli: PATH: text", the text
+// as the window shows it, the path of the file it concerns in front (none
+// for the adaptor); kFailed.
+int report_failure(const Failure& failure, const std::string& path = "");
 // Prints what is wrong with the command line and the usage on stderr; kUsageError.
 int usage_error(const std::string& what);
 

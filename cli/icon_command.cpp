@@ -29,12 +29,13 @@ int icon_command(const Arguments& arguments) {
   const std::optional<PictureFormat> format = picture_format_for_path(out);
   if (!format) return usage_error("OUT must be a .png or a .gif file");
   const bool allow_corrupted = arguments.has("--allow-corrupted");
+  const std::string& card_path = arguments.operands[0];
   auto open = std::make_unique<OpenCard>();
-  if (Failure failure = open_card_file(arguments.operands[0], allow_corrupted, *open))
-    return report_failure(failure);
-  if (Failure failure = write_icon_picture(open->card, open->slots, *slot, *side, *format, out))
-    return report_failure(failure);
+  if (Failure failure = open_card_file(card_path, allow_corrupted, *open)) return report_failure(failure, card_path);
   const int save = selected_save(open->slots, *slot);
+  if (Failure failure = check_icon_save(open->slots, save)) return report_failure(failure, card_path);
+  if (Failure failure = write_icon_picture(open->card, open->slots, save, *side, *format, out))
+    return report_failure(failure, out);
   std::printf("Wrote the icon of slot %d (%s) to %s, %dx%d.\n", save + 1, save_name(open->card, save).c_str(),
               out.c_str(), *side, *side);
   return kDone;

@@ -30,6 +30,10 @@ const char kUsage[] =
     "  list CARD [--json] [--allow-corrupted]     the fifteen slots (--json adds the file's\n"
     "                                             format and the saves' GME comments)\n"
     "      quillcrest-cli list memcard.mcr\n"
+    "  list SAVEFILE [--json]                     the save a single-save file holds: format,\n"
+    "                                             name, title, blocks, region, and whether\n"
+    "                                             a PSV's signature is valid\n"
+    "      quillcrest-cli list BASLUS-00958GS2-7.psv\n"
     "  list CARD --deleted [--json]               the deleted saves, and whether each\n"
     "                                             can be restored\n"
     "      quillcrest-cli list memcard.mcr --deleted\n"
@@ -45,7 +49,9 @@ const char kUsage[] =
     "      quillcrest-cli export memcard.mcr --all PS3/EXPORT/PSV --format psv\n"
     "  import CARD SAVEFILE [--name NAME] [--yes] [--output OUT]\n"
     "                                             a save from a save file; NAME for a raw\n"
-    "                                             file, which holds none\n"
+    "                                             file, which holds none (by default the\n"
+    "                                             save name its file name holds, if any:\n"
+    "                                             \"Suikoden 2-BASLUS-00958GS2-7.srm\")\n"
     "      quillcrest-cli import memcard.mcr game.bin --name BASLUS-00000GAME\n"
     "  copy SOURCE SLOT CARD [--yes] [--output OUT] [--allow-corrupted]\n"
     "                                             the save in SLOT of SOURCE into CARD, as\n"
@@ -62,14 +68,18 @@ const char kUsage[] =
     "  delete CARD SLOT [--output OUT]            the save in SLOT\n"
     "      quillcrest-cli delete memcard.mcr 4\n"
     "  undelete CARD SLOT [--output OUT]          the deleted save whose first block is\n"
-    "                                             in SLOT, unless its blocks were reused\n"
+    "                                             in SLOT, unless its blocks were reused;\n"
+    "                                             links another program cleared are rebuilt\n"
+    "                                             where its blocks leave no doubt\n"
     "      quillcrest-cli undelete memcard.mcr 4\n"
-    "  check CARD [--json]                        every fault of the card, changing\n"
-    "                                             nothing; exit status 0 only when sound\n"
+    "  check CARD [--json]                        every fault of the card (and a VMP's\n"
+    "                                             wrong signature), changing nothing; exit\n"
+    "                                             status 0 only when sound\n"
     "      quillcrest-cli check memcard.mcr\n"
     "  format OUT                                 a new, empty card\n"
     "      quillcrest-cli format blank.mcr\n"
-    "  convert IN OUT [--format F]                the card image in another format; F is\n"
+    "  convert IN OUT [--format F] [--allow-corrupted]\n"
+    "                                             the card image in another format; F is\n"
     "                                             raw, gme, vgs or vmp\n"
     "      quillcrest-cli convert memcard.gme SCEVMC0.VMP\n"
     "\n"
@@ -102,7 +112,10 @@ const char kUsage[] =
     "Backups are kept in $XDG_DATA_HOME/quillcrest/backups (by default\n"
     "~/.local/share/quillcrest/backups), on Windows in %LOCALAPPDATA%\\Quillcrest\\backups;\n"
     "the newest 100 are kept.\n"
-    "Exit status: 0 done, 1 failed (the reason on stderr), 2 wrong command line.\n";
+    "A card whose header checksum alone is wrong is refused, as the window refuses it;\n"
+    "list, export, copy and convert open it with --allow-corrupted, keeping every byte.\n"
+    "Exit status: 0 done, 1 failed (the reason on stderr, after the file it concerns),\n"
+    "2 wrong command line.\n";
 
 struct Verb {
   VerbRules rules;
@@ -130,7 +143,7 @@ const std::map<std::string, Verb>& verbs() {
       {"copy", {{3, 3, {"--yes", "--allow-corrupted"}, {"--output"}}, copy_save_command}},
       {"delete", {{2, 2, {}, {"--output"}}, delete_save_command}},
       {"format", {{1, 1, {}, {}}, format_command}},
-      {"convert", {{2, 2, {}, {"--format"}}, convert_command}},
+      {"convert", {{2, 2, {"--allow-corrupted"}, {"--format"}}, convert_command}},
       {"icon", {{3, 3, {"--allow-corrupted"}, {"--size"}}, icon_command}},
   };
   return table;
@@ -138,8 +151,10 @@ const std::map<std::string, Verb>& verbs() {
 
 }  // namespace
 
-int report_failure(const Failure& failure) {
-  if (failure) std::fprintf(stderr, "%s\n", failure->text.c_str());
+int report_failure(const Failure& failure, const std::string& path) {
+  if (failure)
+    std::fprintf(stderr, "quillcrest-cli: %s%s%s\n", path.c_str(), path.empty() ? "" : ": ",
+                 failure->text.c_str());
   return kFailed;
 }
 

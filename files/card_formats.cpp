@@ -104,7 +104,8 @@ Failure decode_into(const FilePrefix& file, CardImage& card, CardFileInfo& info)
   } else if (length == kVmpFileSize && starts_with(bytes, held, kVmpTag, 4) &&
              read_le32(bytes + kVmpHeaderLength) == kVmpHeaderSize) {
     take_after_header(file, kVmpHeaderSize, CardFormat::vmp, card, info);
-    if (!ps1_signature_holds(bytes, kVmpFileSize, kVmpSignature))
+    info.signature_wrong = !ps1_signature_holds(bytes, kVmpFileSize, kVmpSignature);
+    if (info.signature_wrong)
       info.notice =
           "The signature of this VMP card is wrong: a PSP or PS Vita would show it as an empty "
           "card.\nIt is opened as it is; saving it as a VMP signs it again.";

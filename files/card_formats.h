@@ -50,6 +50,9 @@ struct CardFileInfo {
   SaveComment comments[kSlotCount];
   // A magazine card's header, kept as read: what it means is not known.
   std::vector<uint8_t> magazine_header;
+  // A VMP whose signature is not its own: a PSP or PS Vita shows the card
+  // as empty. The card opened all the same.
+  bool signature_wrong = false;
   // What the user should be told about the file; the card opened all the same.
   std::string notice;
 };

@@ -24,10 +24,11 @@ void import_save_from(const std::string& path) {
   questions.import_ragged_file = [] {
     return ask_yes_no("Binary File is not multiple of 8k !\nDo you want to import it anyway ?");
   };
-  // A raw file carries no directory frame: the user names the save.
-  questions.name_raw_save = [] {
+  // A raw file carries no directory frame: the user names the save, from
+  // the name its file's name holds, if any.
+  questions.name_raw_save = [&path] {
     ShowWindow(app.window, SW_HIDE);
-    return run_name_dialog();
+    return run_name_dialog(save_name_in_file_name(path));
   };
   questions.notice = [](const std::string& text) { show_warning(text); };
   bool imported = false;

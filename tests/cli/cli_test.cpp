@@ -112,8 +112,10 @@ TEST(Cli, EditsCardFilesAndLeavesThemWholeWhenItFails) {
   write_file(folder.path("big.mcs"), mcs_file(big));
   run = cli({"import", card, folder.path("big.mcs")});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err,
-            "Not enough space on the current Memory Card to import this file !\nYou need 9 free blocks.\n");
+  // Each failure names the file it is about, the window's words after it.
+  EXPECT_EQ(run.err, "quillcrest-cli: " + card +
+                         ": Not enough space on the current Memory Card to import this file !\nYou need 9 free "
+                         "blocks.\n");
   write_file(folder.path("game.bin"), raw_save_file(SaveSpec{}));
   run = cli({"import", card, folder.path("game.bin")});
   EXPECT_EQ(run.status, 1);
@@ -123,18 +125,19 @@ TEST(Cli, EditsCardFilesAndLeavesThemWholeWhenItFails) {
   write_file(folder.path("ragged.bin"), ragged);
   run = cli({"import", card, folder.path("ragged.bin"), "--name", "BASLUS-00009RAG"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(starts_with(run.err, "Binary File is not multiple of 8k !\n"
-                                   "Do you want to import it anyway ?\nAnswered No")) << run.err;
+  EXPECT_TRUE(starts_with(run.err, "quillcrest-cli: " + folder.path("ragged.bin") +
+                                       ": Binary File is not multiple of 8k !\n"
+                                       "Do you want to import it anyway ?\nAnswered No")) << run.err;
   run = cli({"delete", card, "10"});  // a free slot
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "Empty Block !\n");
+  EXPECT_EQ(run.err, "quillcrest-cli: " + card + ": Empty Block !\n");
   run = cli({"export", card, "5", folder.path("broken.mcs")});
-  EXPECT_EQ(run.err, "Corrupted Block !\n");
+  EXPECT_EQ(run.err, "quillcrest-cli: " + card + ": Corrupted Block !\n");
   EXPECT_TRUE(read_file(folder.path("broken.mcs")).empty());
   run = cli({"icon", card, "10", folder.path("free.png")});
-  EXPECT_EQ(run.err, "Empty Block !\n");
+  EXPECT_EQ(run.err, "quillcrest-cli: " + card + ": Empty Block !\n");
   run = cli({"icon", card, "5", folder.path("broken.gif")});
-  EXPECT_EQ(run.err, "Corrupted Block !\n");
+  EXPECT_EQ(run.err, "quillcrest-cli: " + card + ": Corrupted Block !\n");
   EXPECT_TRUE(read_file(folder.path("free.png")).empty() && read_file(folder.path("broken.gif")).empty());
   EXPECT_EQ(read_file(card), with_race);
 
@@ -165,7 +168,7 @@ TEST(Cli, EditsCardFilesAndLeavesThemWholeWhenItFails) {
   write_file(folder.path("short.mcr"), Bytes(1000, 0));
   run = cli({"list", folder.path("short.mcr")});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "Wrong file size !\n");
+  EXPECT_EQ(run.err, "quillcrest-cli: " + folder.path("short.mcr") + ": Wrong file size !\n");
 }
 
 TEST(Cli, UndeletesWhatWasDeletedAndChecksCardsWithoutChangingThem) {
@@ -189,7 +192,9 @@ TEST(Cli, UndeletesWhatWasDeletedAndChecksCardsWithoutChangingThem) {
   const Bytes before = read_file(card);
   run = cli({"undelete", card, "3"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "Cannot undelete slot 3: it holds a further block of a deleted save, not its first block.\n");
+  EXPECT_EQ(run.err, "quillcrest-cli: " + card +
+                         ": Cannot undelete slot 3: it holds a further block of a deleted save, not its first "
+                         "block.\n");
   EXPECT_EQ(read_file(card), before);
 
   run = cli({"check", folder.path("back.mcr")});
@@ -258,6 +263,14 @@ TEST(Cli, ConvertsCopiesAndExportsBetweenFormatsKeepingSignaturesAndComments) {
   run = cli({"list", vmp});
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(starts_with(run.err, "The signature of this VMP card is wrong")) << run.err;
+  // check counts it a fault: the PSP shows such a card empty.
+  run = cli({"check", vmp, "--json"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(starts_with(run.out, "{\"sound\": false, \"faults\": [\n  {\"fault\": \"bad-signature\", "
+                                   "\"frames\": [], ")) << run.out;
+  // Written again it is signed anew: only the card's own fault is left.
+  ASSERT_EQ(cli({"convert", vmp, folder.path("again.vmp")}).status, 0);
+  EXPECT_TRUE(starts_with(cli({"check", folder.path("again.vmp")}).out, "bad-directory-checksum (frame 5)"));
 
   // Every save, named after itself: what a file name cannot hold replaced,
   // the save's real name reported.
@@ -271,6 +284,74 @@ TEST(Cli, ConvertsCopiesAndExportsBetweenFormatsKeepingSignaturesAndComments) {
   const Bytes psv = read_file(folder.path("PSV/BISLPSP0000147414D45.PSV"));
   ASSERT_EQ(psv.size(), 0x84u + 2 * 8192) << run.out;
   EXPECT_EQ(Bytes(psv.begin() + 0x1C, psv.begin() + 0x30), openssl_signature(psv, 8, 0x1C));
+}
+
+TEST(Cli, ListsASingleSaveFileAndNamesARawSaveAfterItsFile) {
+  TempFolder folder;
+  SaveSpec suikoden = pocket_save();
+  suikoden.name = "BASLUS-00958GS2-7";
+  write_file(folder.path("save.psv"), signed_by_openssl(psv_file(suikoden), 8, 0x1C));
+  ProgramRun run = cli({"list", folder.path("save.psv")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "format\tpsv\nname\tBASLUS-00958GS2-7\ntitle\t\xE3\x83\x9D\xE3\x82\xB1\xE3\x83\x83\xE3\x83\x88\n"
+                     "blocks\t2\nregion\tAmerica\ninfo\t2 Blocks, America, SLUS-00958 : GS2-7\nsignature\tvalid\n");
+  write_file(folder.path("unsigned.psv"), psv_file(suikoden));
+  run = cli({"list", folder.path("unsigned.psv"), "--json"});
+  EXPECT_EQ(run.out, "{\"format\": \"psv\", \"name\": \"BASLUS-00958GS2-7\", \"name_from_file_name\": false, "
+                     "\"title\": \"\xE3\x83\x9D\xE3\x82\xB1\xE3\x83\x83\xE3\x83\x88\", \"blocks\": 2, "
+                     "\"region\": \"America\", \"info\": \"2 Blocks, America, SLUS-00958 : GS2-7\", "
+                     "\"signature\": \"wrong\"}\n");
+
+  // A raw save takes the name its file's name holds, the prefix and the
+  // extension left out; --name still wins.
+  const std::string raw = folder.path("Suikoden 2-BASLUS-00958GS2-7.srm");
+  write_file(raw, raw_save_file(suikoden));
+  EXPECT_NE(cli({"list", raw}).out.find("\nname\tBASLUS-00958GS2-7\t(from the file name)\n"), std::string::npos);
+  const std::string card = folder.path("card.mcr");
+  write_file(card, card_bytes(blank_card()));
+  run = cli({"import", card, raw});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Imported BASLUS-00958GS2-7 (2 blocks, named after its file) into slot 1 of " + card + ".\n");
+  run = cli({"import", card, raw, "--name", "BASLUS-00958OTHER"});
+  EXPECT_EQ(run.out, "Imported BASLUS-00958OTHER (2 blocks) into slot 3 of " + card + ".\n");
+  write_file(folder.path("game.bin"), raw_save_file(SaveSpec{}));
+  run = cli({"import", card, folder.path("game.bin")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(starts_with(run.err, "quillcrest-cli: " + folder.path("game.bin") +
+                                       ": This save file carries no save name: give it with --name")) << run.err;
+  EXPECT_TRUE(starts_with(cli({"list", folder.path("game.bin")}).out,
+                          "format\traw\nname\t(none: import asks for --name)\ntitle\tDEMO\n"));
+}
+
+// Some emulators write a wrong header checksum on a card that is otherwise sound.
+TEST(Cli, ACardWithAWrongHeaderChecksumOpensOnlyWithAllowCorruptedAndStaysAsItWas) {
+  TempFolder folder;
+  CardImage card = listed_card();
+  frame(card, 0)[127] = 0x42;
+  const std::string path = folder.path("memcard1.mcd");
+  write_file(path, card_bytes(card));
+  ProgramRun run = cli({"list", path});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "quillcrest-cli: " + path +
+                         ": Wrong Memory Card format. The card begins with \"MC\", but its header checksum is wrong "
+                         "(0x42, where 0x0E belongs): --allow-corrupted opens it anyway.\n");
+  // A command that has no such option says which ones have it.
+  run = cli({"delete", path, "1"});
+  EXPECT_NE(run.err.find("list, export, convert and copy from it open it anyway with --allow-corrupted"),
+            std::string::npos) << run.err;
+
+  run = cli({"list", path, "--allow-corrupted"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(starts_with(run.err, "Warning: " + path + ": its header checksum is wrong")) << run.err;
+  EXPECT_TRUE(starts_with(run.out, "1\tsave\t1\t1 Block, America, SLUS-00001 : DEMO")) << run.out;
+  EXPECT_EQ(cli({"convert", path, folder.path("out.gme"), "--allow-corrupted"}).status, 0);
+  const Bytes gme = read_file(folder.path("out.gme"));
+  ASSERT_EQ(gme.size(), 134976u);
+  EXPECT_EQ(Bytes(gme.begin() + 3904, gme.end()), card_bytes(card));
+  EXPECT_EQ(cli({"export", path, "2", folder.path("pocket.mcs"), "--allow-corrupted"}).status, 0);
+  write_file(folder.path("target.mcr"), card_bytes(blank_card()));
+  EXPECT_EQ(cli({"copy", path, "2", folder.path("target.mcr"), "--allow-corrupted"}).status, 0);
+  EXPECT_EQ(read_file(path), card_bytes(card));
 }
 
 TEST(Cli, AWrongCommandLineIsExitStatusTwoWithTheUsage) {
@@ -359,7 +440,7 @@ TEST_F(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
   write_file(data_home, Bytes(1));
   result = run({"write", folder.path("changed.mcr")});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "Cannot back up the Memory Card into " + data_home +
+  EXPECT_EQ(result.err, "quillcrest-cli: Cannot back up the Memory Card into " + data_home +
                             "/quillcrest/backups: the folder cannot be made. Nothing was written to the card.\n"
                             "0 frames were written before it stopped.\n");
   EXPECT_TRUE(starts_with(counts(), "detects 1\nreads 1024\nwrites 0\n")) << counts();
@@ -378,7 +459,7 @@ TEST_F(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
   result = run({"write", folder.path("changed.mcr"), "--all", "--no-backup"}, "refused@66");
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "No backup: what the card holds now cannot be restored after this write.\n"
-                        "Write Error\n2 frames were written before it stopped: 64,65.\n");
+                        "quillcrest-cli: Write Error\n2 frames were written before it stopped: 64,65.\n");
   EXPECT_TRUE(starts_with(counts(), "detects 1\nreads 0\n")) << counts();
 }
 
@@ -392,7 +473,7 @@ TEST_F(CliAdaptor, AWriteCutShortBeforeTheDirectoryLeavesTheOldOne) {
   write_file(folder.path("changed.mcr"), card_bytes(changed));
   const ProgramRun result = run({"write", folder.path("changed.mcr")}, "no-card@2");
   EXPECT_EQ(result.status, 1);
-  EXPECT_TRUE(starts_with(result.err, "No PS1 Memory Card Detected.\n64 frames were written before it "
+  EXPECT_TRUE(starts_with(result.err, "quillcrest-cli: No PS1 Memory Card Detected.\n64 frames were written before it "
                                       "stopped: 64,65,66,")) << result.err;
   const Bytes on_card = read_file(real);
   EXPECT_TRUE(std::equal(on_card.begin(), on_card.begin() + 8192, listed_card().bytes.begin()));
@@ -407,7 +488,7 @@ TEST_F(CliAdaptor, CardsThatLieAreCaughtAndTheAdaptorsAnswerIsTold) {
   write_file(folder.path("changed.mcr"), card_bytes(changed));
   ProgramRun result = run({"write", folder.path("changed.mcr")}, "flipped-bit@200");
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "Verify Error: frame 200 differs on the card.\n");
+  EXPECT_EQ(result.err, "quillcrest-cli: Verify Error: frame 200 differs on the card.\n");
 
   // A fake 64 KB card: every command that reads it whole, or its directory, warns.
   const std::string warning = "Warning: The card's second 64 KB answer the same bytes as its first: it holds 64 KB";
@@ -424,9 +505,9 @@ TEST_F(CliAdaptor, CardsThatLieAreCaughtAndTheAdaptorsAnswerIsTold) {
 
   result = run({"read", folder.path("ps2.mcr")}, "ps2-card");
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "The adaptor reports a PS2 memory card in its slot, or a PS1 card it does not "
+  EXPECT_EQ(result.err, "quillcrest-cli: The adaptor reports a PS2 memory card in its slot, or a PS1 card it does not "
                         "recognise (some third-party cards and adaptors answer so).\n");
-  EXPECT_EQ(run({"check", "--adaptor"}, "bad-checksum@700").err, "Read Error.\n");
+  EXPECT_EQ(run({"check", "--adaptor"}, "bad-checksum@700").err, "quillcrest-cli: Read Error.\n");
 }
 
 TEST_F(CliAdaptor, NamesTheUdevRuleWhenTheAdaptorMayNotBeOpened) {

@@ -75,7 +75,7 @@ done
 # does not) refuses the animation, leaving no file, rather than write one that
 # neither loops nor keeps its pace.
 checked="PNG and GIF"
-refusal="Cannot write an animated GIF: this system's imaging component (WIC) does not store frame delays. Save the icon as a PNG picture instead."
+refusal="quillcrest-cli: icon.gif: Cannot write an animated GIF: this system's imaging component (WIC) does not store frame delays. Save the icon as a PNG picture instead."
 if "${cli[@]}" icon card.mcr 1 icon.gif --size 64 >/dev/null 2>gif.err; then
   [ "$(identify -format '%w %h %T %D|' icon.gif)" = "64 64 50 Background|64 64 50 Background|64 64 50 Background|" ] ||
     { echo "icon.gif: $(identify -format '%w %h %T %D|' icon.gif)"; failures=$((failures + 1)); }
@@ -90,5 +90,5 @@ else
   failures=$((failures + 1))
 fi
 
-[ "$failures" -eq 0 ] && echo "$checked decode to the card's icon"
+[ "$failures" -eq 0 ] && echo "$checked: decoded to the card's icon"
 [ "$failures" -eq 0 ]
