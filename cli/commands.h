@@ -35,6 +35,7 @@ int delete_save_command(const Arguments& arguments);
 int format_command(const Arguments& arguments);
 int convert_command(const Arguments& arguments);
 int copy_save_command(const Arguments& arguments);
+int icon_command(const Arguments& arguments);
 
 int list_adaptor_card(const Arguments& arguments);
 int read_command(const Arguments& arguments);

@@ -57,6 +57,14 @@ const char kUsage[] =
     "                                             the save in SLOT of SOURCE into CARD, as\n"
     "                                             import places it\n"
     "      quillcrest-cli copy SCEVMC0.VMP 2 memcard.mcr\n"
+    "  icon CARD SLOT OUT [--size N] [--allow-corrupted]\n"
+    "                                             the icon of the save in SLOT as a picture:\n"
+    "                                             .png its first frame, .gif every frame,\n"
+    "                                             looping at the window's pace (500 ms); N\n"
+    "                                             is 16 (the icon's own pixels, the\n"
+    "                                             default), 32, 64 or 128, scaled up without\n"
+    "                                             smoothing; transparent where the icon is\n"
+    "      quillcrest-cli icon memcard.mcr 4 race.gif --size 64\n"
     "  delete CARD SLOT [--output OUT]            the save in SLOT\n"
     "      quillcrest-cli delete memcard.mcr 4\n"
     "  undelete CARD SLOT [--output OUT]          the deleted save whose first block is\n"
@@ -149,6 +157,7 @@ const std::map<std::string, Verb>& verbs() {
       {"delete", {{2, 2, {}, {"--output"}}, delete_save_command}},
       {"format", {{1, 1, {}, {}}, format_command}},
       {"convert", {{2, 2, {"--allow-corrupted"}, {"--format"}}, convert_command}},
+      {"icon", {{3, 3, {"--allow-corrupted"}, {"--size"}}, icon_command}},
   };
   return table;
 }

@@ -51,9 +51,7 @@ int export_all(const Arguments& arguments, OpenCard& open) {
   int exported = 0;
   for (int slot = 0; slot < kSlotCount; ++slot) {
     if (open.slots.status[slot] <= 0) continue;
-    const std::string name = DirectoryFrame{directory_frame(open.card, slot)}.name();
-    const std::string file_name =
-        unused_name(save_file_name(name.empty() ? "slot " + std::to_string(slot + 1) : name, *format), taken);
+    const std::string file_name = unused_name(exported_file_name(open.card, slot, *format), taken);
     std::vector<uint8_t> bytes;
     const std::string out = inside(folder, file_name);
     // Each file is named from its save, so its path tells which failed.

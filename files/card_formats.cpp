@@ -170,6 +170,10 @@ CardFormat card_format_for_path(const std::string& path) {
   return CardFormat::raw;
 }
 
+bool is_card_file(const FilePrefix& file) {
+  return file.length >= kCardSize || (is_gme_tagged(file) && file.length >= kGmeHeaderSize + kBlockSize);
+}
+
 Failure decode_card_file(const FilePrefix& file, CardImage& card, CardFileInfo& info) {
   auto decoded = std::make_unique<CardImage>();
   CardFileInfo found;

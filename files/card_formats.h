@@ -65,6 +65,13 @@ std::optional<CardFormat> writable_card_format(const std::string& name);
 // (any case); raw otherwise.
 CardFormat card_format_for_path(const std::string& path);
 
+// The bytes is_card_file needs of a file's start.
+constexpr size_t kCardFileTagBytes = 12;
+// Whether a file is a card image rather than a single save, by its length
+// and its first kCardFileTagBytes bytes: as long as a card or longer (no save
+// file is), or a DexDrive file cut short after some blocks.
+bool is_card_file(const FilePrefix& file);
+
 // Recognises the file and takes its card. On failure the card and the info
 // are left as they were: "Wrong file size !" for a file too short for any
 // format, or one whose read came short; a message naming the PocketStation

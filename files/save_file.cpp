@@ -261,6 +261,11 @@ Failure take_save(const CardImage& card, int slot, SaveImport& save) {
   }
 }
 
+std::string exported_file_name(const CardImage& card, int slot, SaveFormat format) {
+  const std::string name = DirectoryFrame{directory_frame(card, slot)}.name();
+  return save_file_name(name.empty() ? "slot " + std::to_string(slot + 1) : name, format);
+}
+
 Failure export_save(const CardImage& card, int slot, SaveFormat format, std::vector<uint8_t>& bytes) {
   SaveImport save;
   Failure failure = take_save(card, slot, save);

@@ -137,6 +137,10 @@ Failure check_exportable(const SlotTable& slots, int slot, bool allow_corrupted)
 // directory or back to a block already taken is "Corrupted Block !".
 Failure take_save(const CardImage& card, int slot, SaveImport& save);
 
+// The name of the file a save is exported to in a folder: its save name
+// ("slot N" when it has none) as save_file_name makes it.
+std::string exported_file_name(const CardImage& card, int slot, SaveFormat format);
+
 // The save starting at `slot` as a file of the given format (MCS when none
 // is given), walked as take_save walks it.
 Failure export_save(const CardImage& card, int slot, SaveFormat format, std::vector<uint8_t>& bytes);

@@ -42,3 +42,6 @@
 #define IDC_NAME_NUMBER 1045
 #define IDC_NAME_FILE_PART 1046
 #define IDC_NAME_GENERATED 1047
+
+// Commands of the window's menus.
+#define IDM_SAVE_ICON_AS 0x1200

@@ -15,12 +15,7 @@ namespace {
 const char kOpenFilter[] = "Memory Card File\0*.mc;*.mcr;*.mcd;*.mcx;*.gme\0";
 const char kSaveFilter[] = "Memory Card File\0*.mc;*.mcr;*.mcd;*.mcx\0";
 
-}  // namespace
-
-void open_card_file() {
-  if (!confirm_loss()) return;
-  std::string path;
-  if (!ask_open_path(kOpenFilter, path)) return;
+void open_without_asking(const std::string& path) {
   bool opened = false;
   CardFileInfo file;
   const Failure failure = read_card_file(path, app.card, opened, file);
@@ -30,6 +25,18 @@ void open_card_file() {
   app.file_path = path;
   app.file = file;
   if (!show_failure(analyse_and_show()) && !file.notice.empty()) show_warning(file.notice);
+}
+
+}  // namespace
+
+void open_card_file() {
+  if (!confirm_loss()) return;
+  std::string path;
+  if (ask_open_path(kOpenFilter, path)) open_without_asking(path);
+}
+
+void open_card_named(const std::string& path) {
+  if (confirm_loss()) open_without_asking(path);
 }
 
 void save_card_file() {

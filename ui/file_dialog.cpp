@@ -11,7 +11,7 @@ namespace {
 const DWORD kPathBufferSize = 256;
 
 bool run_dialog(bool save, const char* filter, const char* default_extension, DWORD flags,
-                std::string& path) {
+                std::string& path, int* chosen_filter = nullptr) {
   char buffer[kPathBufferSize] = {};
   OPENFILENAMEA dialog = {};
   dialog.lStructSize = sizeof dialog;
@@ -24,6 +24,7 @@ bool run_dialog(bool save, const char* filter, const char* default_extension, DW
   dialog.Flags = flags;
   if (!(save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog))) return false;
   path = buffer;
+  if (chosen_filter) *chosen_filter = int(dialog.nFilterIndex);
   return true;
 }
 
@@ -35,4 +36,8 @@ bool ask_open_path(const char* filter, std::string& path) {
 
 bool ask_save_path(const char* filter, const char* default_extension, std::string& path) {
   return run_dialog(true, filter, default_extension, OFN_PATHMUSTEXIST, path);
+}
+
+bool ask_save_path(const char* filter, const char* default_extension, std::string& path, int& chosen_filter) {
+  return run_dialog(true, filter, default_extension, OFN_PATHMUSTEXIST, path, &chosen_filter);
 }

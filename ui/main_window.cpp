@@ -2,15 +2,22 @@
 
 #include <commctrl.h>
 
+#include <string>
+#include <vector>
+
+#include "card/icon.h"
 #include "resources/link_addresses.h"
 #include "resources/resource_ids.h"
 #include "ui/app_state.h"
 #include "ui/card_commands.h"
 #include "ui/checks.h"
+#include "ui/files_in.h"
 #include "ui/icon_bitmap.h"
+#include "ui/icon_commands.h"
 #include "ui/link_static.h"
 #include "ui/message_box.h"
 #include "ui/save_commands.h"
+#include "ui/save_drag.h"
 #include "ui/slot_view.h"
 #include "ui/system_menu.h"
 #include "ui/transfer_commands.h"
@@ -18,9 +25,9 @@
 namespace {
 
 const UINT_PTR kAnimationTimer = 0;
-const UINT kAnimationPeriodMs = 500;
+const UINT kAnimationPeriodMs = kIconFramePeriodMs;
 
-void initialise(HWND window) {
+void initialise(HWND window, const std::vector<std::string>* files) {
   app.window = window;  // owns the adaptor's message, shown before the window
   connect_reader(window);
   app.worker = nullptr;
@@ -37,6 +44,10 @@ void initialise(HWND window) {
   make_link(GetDlgItem(window, IDC_SITE_LINK));
   SetTimer(window, kAnimationTimer, kAnimationPeriodMs, nullptr);
   add_system_menu_items(window);
+  accept_dropped_files(window);
+  let_slots_start_drags(window);
+  // Opened by the dialog's loop, once the window shows.
+  if (files && !files->empty()) open_files_later(*files);
 }
 
 void toggle_allow_corrupted(HWND window) {
@@ -78,16 +89,17 @@ void run_command(HWND window, int id) {
     case IDC_FAST_READ: app.fast_read = true; break;
     case IDC_ALLOW_CORRUPTED: toggle_allow_corrupted(window); break;
     case IDC_EXIT: end_unless_busy(window); break;
+    case IDM_SAVE_ICON_AS: save_icon_as(app.selected); break;
     default: break;  // Escape's IDCANCEL and Enter's IDOK do nothing
   }
 }
 
 }  // namespace
 
-INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM) {
+INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
-      initialise(window);
+      initialise(window, reinterpret_cast<const std::vector<std::string>*>(lparam));
       return TRUE;
     case WM_COMMAND:
       run_command(window, LOWORD(wparam));
@@ -117,6 +129,12 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_APP:
       finish_job();
       return TRUE;
+    case kOpenFilesMessage:
+      open_waiting_files();
+      return TRUE;
+    case WM_DROPFILES:
+      take_dropped_files(reinterpret_cast<HDROP>(wparam));
+      return TRUE;
     case WM_CLOSE:
       end_unless_busy(window);
       return TRUE;
@@ -125,6 +143,8 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
       SetWindowLongPtrA(window, DWLP_MSGRESULT, job_running() ? FALSE : TRUE);
       return TRUE;
     case WM_DESTROY:
+      stop_accepting_files(window);
+      remove_dragged_files();
       destroy_slot_icons();
       destroy_bitmap(app.blank_icon);
       return FALSE;

@@ -15,7 +15,9 @@ namespace {
 const char kImportFilter[] = "Memory Card Single Save File\0*.mcs;*.bin\0";
 const char kExportFilter[] = "Single Save File\0*.mcs\0";
 
-void import_from(const std::string& path) {
+}  // namespace
+
+void import_save_from(const std::string& path) {
   FilePrefix file;
   if (show_failure(read_save_file(path, file))) return;
   ImportQuestions questions;
@@ -35,12 +37,10 @@ void import_from(const std::string& path) {
     analyse_and_show();
 }
 
-}  // namespace
-
 void import_save_command() {
   if (!require_card()) return;
   std::string path;
-  if (ask_open_path(kImportFilter, path)) import_from(path);
+  if (ask_open_path(kImportFilter, path)) import_save_from(path);
 }
 
 void export_save_command() {

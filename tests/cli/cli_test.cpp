@@ -142,6 +142,11 @@ TEST(Cli, EditsCardFilesAndLeavesThemWholeWhenItFails) {
   run = cli({"export", card, "5", folder.path("broken.mcs")});
   EXPECT_EQ(run.err, "quillcrest-cli: " + card + ": Corrupted Block !\n");
   EXPECT_TRUE(read_file(folder.path("broken.mcs")).empty());
+  run = cli({"icon", card, "10", folder.path("free.png")});
+  EXPECT_EQ(run.err, "quillcrest-cli: " + card + ": Empty Block !\n");
+  run = cli({"icon", card, "5", folder.path("broken.gif")});
+  EXPECT_EQ(run.err, "quillcrest-cli: " + card + ": Corrupted Block !\n");
+  EXPECT_TRUE(read_file(folder.path("free.png")).empty() && read_file(folder.path("broken.gif")).empty());
   EXPECT_EQ(read_file(card), with_race);
 
   // With --yes and --output the original stays, the new card holds the save.
@@ -155,6 +160,8 @@ TEST(Cli, EditsCardFilesAndLeavesThemWholeWhenItFails) {
   run = cli({"export", card, "3", folder.path("pocket.mcs")});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(read_file(folder.path("pocket.mcs")).size(), 128u + 2 * 8192);
+  run = cli({"icon", card, "3", folder.path("pocket.png"), "--size=32"});
+  EXPECT_EQ(run.out, "Wrote the icon of slot 2 (BISLPSP00001GAME) to " + folder.path("pocket.png") + ", 32x32.\n");
   run = cli({"delete", card, "3"});
   EXPECT_EQ(run.out, "Deleted slot 2 (BISLPSP00001GAME, 2 blocks) from " + card + ".\n");
   EXPECT_TRUE(starts_with(cli({"list", card}).out, "1\tsave\t1\t1 Block, America"));
@@ -368,6 +375,8 @@ TEST(Cli, AWrongCommandLineIsExitStatusTwoWithTheUsage) {
                                              {"check", "card.mcr", "--adaptor"},
                                              {"undelete", "card.mcr", "0"},
                                              {"backups", "card.mcr"},
+                                             {"icon", "card.mcr", "1", "icon.bmp"},
+                                             {"icon", "card.mcr", "1", "icon.png", "--size", "48"},
                                              {"import", "card.mcr", "a.bin", "--name"},
                                              {"import", "card.mcr", "a.bin", "--name", "BASLUS-00001ABCDEFGHI"},
                                              {"read", "card.mcr", "--reader", "memcarduino"},

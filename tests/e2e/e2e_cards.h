@@ -15,6 +15,8 @@ inline const std::string kPocketTitle = "\x83\x7C\x83\x50\x83\x62\x83\x67";
 // Slots 1-2: BISLPSP00001GAME, two blocks, icon frames red and green.
 // Slots 3-5: BESCES-00344RACE, three blocks, red, green and blue.
 CardImage sample_card();
+// The three-block save of slots 3-5.
+SaveSpec sample_race();
 
 constexpr Rgb kRed{248, 0, 0};
 constexpr Rgb kGreen{0, 248, 0};
