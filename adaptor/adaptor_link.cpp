@@ -176,8 +176,8 @@ Failure begin_adaptor_job() {
   return std::nullopt;
 }
 
-Failure transfer_frames(Transfer direction, uint8_t* buffer, int first_frame, int frame_count,
-                        const Progress& progress, int* transferred) {
+Failure adaptor_transfer_frames(Transfer direction, uint8_t* buffer, int first_frame, int frame_count,
+                                const Progress& progress, int* transferred) {
   if (transferred) *transferred = 0;
   // Without a device nothing can answer the detect; say so rather than hand
   // libusb a null handle.
@@ -197,3 +197,17 @@ Failure transfer_frames(Transfer direction, uint8_t* buffer, int first_frame, in
   if (progress) progress(kProgressEnd);
   return std::nullopt;
 }
+
+namespace {
+
+Failure open_for(const ReaderChoice&) { return open_adaptor(); }
+Failure begin_job_for(const ReaderChoice&) { return begin_adaptor_job(); }
+// The adaptor stays open: libusb gives it to one program at a time anyway,
+// and it is looked for again whenever it was unplugged.
+void keep_open() {}
+std::string nothing_found() { return ""; }
+
+}  // namespace
+
+const ReaderBackend kPs3Backend = {open_for, begin_job_for, adaptor_transfer_frames, keep_open,
+                                   nothing_found};

@@ -1,19 +1,11 @@
 // The USB connection to the PS3 memory card adaptor and the frame transfers
-// that run over it. Portable: it reaches USB only through a few libusb calls,
-// and reports progress and failures to its caller instead of to a window.
+// that run over it: the first of the readers of reader.h. Portable: it
+// reaches USB only through a few libusb calls, and reports progress and
+// failures to its caller instead of to a window.
 #pragma once
 
-#include <cstdint>
-#include <functional>
-
+#include "adaptor/reader.h"
 #include "card/failure.h"
-
-enum class Transfer { read, write };
-
-// Called with the frame number before each frame is sent, and with
-// kProgressEnd once all frames of a call went through.
-using Progress = std::function<void(int position)>;
-constexpr int kProgressEnd = 1024;
 
 // Initialises libusb, opens the first adaptor found and claims its interface.
 // The connection stays open until the process ends or the adaptor is
@@ -36,14 +28,16 @@ bool adaptor_reported_ps2_card();
 // adaptor, which would otherwise answer the job's commands.
 Failure begin_adaptor_job();
 
-// Checks that a PS1 card is plugged in, then reads or writes `frame_count`
-// frames from `first_frame` on, in order; `buffer` receives or supplies
-// frame_count * 128 bytes. A read is taken only when the card confirms the
-// frame number, its CHK matches the data and it ends with its good status; a
-// write only when the card ends with its good status. Stops at the first
-// failing frame, leaving the frames already transferred done: "No PS1 Memory
-// Card Detected.", "Read Error." (reads are not retried), "Write Error"
-// (after 4 attempts). `progress` may be empty. When `transferred` is given
-// it receives how many frames went through, on failure too.
-Failure transfer_frames(Transfer direction, uint8_t* buffer, int first_frame, int frame_count,
-                        const Progress& progress, int* transferred = nullptr);
+// The adaptor's transfer_frames (ReaderBackend), reached through
+// transfer_frames() in reader.h while it is the chosen reader. It checks that
+// a PS1 card is plugged in, then reads or writes `frame_count` frames from
+// `first_frame` on, in order; `buffer` receives or supplies frame_count * 128
+// bytes. A read is taken only when the card confirms the frame number, its
+// CHK matches the data and it ends with its good status; a write only when
+// the card ends with its good status. Stops at the first failing frame,
+// leaving the frames already transferred done: "No PS1 Memory Card
+// Detected.", "Read Error." (reads are not retried), "Write Error" (after 4
+// attempts). `progress` may be empty. When `transferred` is given it
+// receives how many frames went through, on failure too.
+Failure adaptor_transfer_frames(Transfer direction, uint8_t* buffer, int first_frame, int frame_count,
+                                const Progress& progress, int* transferred);

@@ -93,7 +93,7 @@ std::vector<int> in_writing_order(const std::vector<int>& frames) {
 Failure sync_card(const CardImage& card, const SyncOrders& orders, const BeforeWriting& before_writing,
                   const SyncProgress& progress, SyncReport& report) {
   report = SyncReport{};
-  if (Failure failure = begin_adaptor_job()) return failure;
+  if (Failure failure = begin_reader_job()) return failure;
   std::vector<int> frames;
   if (orders.all) {
     for (int f = 0; f < kFrameCount; ++f) frames.push_back(f);

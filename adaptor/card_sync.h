@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "adaptor/adaptor_link.h"
+#include "adaptor/reader.h"
 #include "card/card_image.h"
 #include "card/failure.h"
 

@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "adaptor/frame_transfer.h"  // frame_transfer_check: the CHK of reads and writes
+
 constexpr uint16_t kAdaptorVendor = 0x054C;
 constexpr uint16_t kAdaptorProduct = 0x02EA;
 constexpr int kAdaptorInterface = 0;
@@ -76,11 +78,3 @@ constexpr size_t kWriteChecksumAt = 138;
 constexpr size_t kWriteEndAt = 141;
 // A write that the card did not acknowledge is sent again, at most this often in all.
 constexpr int kWriteAttempts = 4;
-
-// CHK of a frame: the XOR of the frame number's MSB and LSB and the 128 data
-// bytes. The program sends it with a write; the card sends it with a read.
-inline uint8_t frame_transfer_check(int frame_number, const uint8_t* data) {
-  uint8_t check = uint8_t(frame_number >> 8) ^ uint8_t(frame_number);
-  for (size_t i = 0; i < 128; ++i) check ^= data[i];
-  return check;
-}

@@ -24,7 +24,7 @@ Failure read_into(CardImage& card, bool fast, const Progress& progress) {
 }  // namespace
 
 Failure read_card(CardImage& card, bool fast, const Progress& progress) {
-  if (Failure failure = begin_adaptor_job()) return failure;
+  if (Failure failure = begin_reader_job()) return failure;
   // On the heap: the job's thread may have a small stack.
   auto staging = std::make_unique<CardImage>(card);
   if (Failure failure = read_into(*staging, fast, progress)) return failure;
@@ -34,7 +34,7 @@ Failure read_card(CardImage& card, bool fast, const Progress& progress) {
 
 Failure write_card(const CardImage& card, CardImage& snapshot, bool differences_only,
                    const Progress& progress) {
-  if (Failure failure = begin_adaptor_job()) return failure;
+  if (Failure failure = begin_reader_job()) return failure;
   for (int f = 0; f < kFrameCount; ++f) {
     uint8_t* written = frame(snapshot, f);
     if (differences_only && std::memcmp(frame(card, f), written, kFrameSize) == 0) continue;

@@ -1,11 +1,11 @@
 // The two jobs behind "Read from PS3MCA" and "Write to PS3MCA", as plain
-// functions over the card image: no threads and no window. The caller runs
-// them on its worker thread and shows the failure they return. Each begins
-// with begin_adaptor_job, so an adaptor unplugged and plugged back in since
-// the last job is opened again.
+// functions over the card image: no threads and no window, and any reader
+// (reader.h). The caller runs them on its worker thread and shows the
+// failure they return. Each begins with begin_reader_job, so a reader
+// unplugged and plugged back in since the last job is opened again.
 #pragma once
 
-#include "adaptor/adaptor_link.h"
+#include "adaptor/reader.h"
 #include "card/card_image.h"
 #include "card/failure.h"
 

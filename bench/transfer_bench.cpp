@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "adaptor/emulator/demo_card.h"
+#include "adaptor/adaptor_link.h"
 #include "adaptor/emulator/usb_emulator.h"
 #include "adaptor/transfer_jobs.h"
 #include "card/editing.h"

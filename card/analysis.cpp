@@ -1,5 +1,7 @@
 #include "card/analysis.h"
 
+#include <memory>
+
 bool save_header_well_formed(const CardImage& card, int slot) {
   const SaveHeader header{data_block(card, slot)};
   return header.has_magic() && header.flag_well_formed() &&
@@ -77,6 +79,17 @@ Failure analyse_card(CardImage& card, SlotTable& table, bool allow_corrupted) {
     }
   }
   return std::nullopt;
+}
+
+bool header_checksum_wrong(const CardImage& card) {
+  return is_loaded(card) && frame_is_bad(frame(card, 0));
+}
+
+Failure analyse_card_despite_header_checksum(const CardImage& card, SlotTable& table,
+                                             bool allow_corrupted) {
+  auto mended = std::make_unique<CardImage>(card);
+  store_checksum(frame(*mended, 0));
+  return analyse_card(*mended, table, allow_corrupted);
 }
 
 int icon_source(const SlotTable& table, int slot) {

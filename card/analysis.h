@@ -29,6 +29,15 @@ inline const char* const kWrongCardFormat = "Wrong Memory Card format.";
 // the previous table is left untouched.
 Failure analyse_card(CardImage& card, SlotTable& table, bool allow_corrupted);
 
+// A card that begins with "MC" but whose header frame's checksum is wrong:
+// analyse_card refuses it, as the window must, although its directory may
+// well be sound (some emulators write a wrong header checksum).
+bool header_checksum_wrong(const CardImage& card);
+// The analysis of any card as if its header frame's checksum were right;
+// the card itself is left as it is, byte for byte.
+Failure analyse_card_despite_header_checksum(const CardImage& card, SlotTable& table,
+                                             bool allow_corrupted);
+
 // The first block's save header says "SC", has a well-formed icon flag and
 // the block count of the directory frame's size field (bytes 5 and 6).
 bool save_header_well_formed(const CardImage& card, int slot);

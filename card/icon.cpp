@@ -2,13 +2,17 @@
 
 #include <cstring>
 
-namespace {
-
 void convert_colour(uint16_t colour, uint8_t* bgr) {
   bgr[0] = uint8_t(((colour >> 10) & 31) << 3);
   bgr[1] = uint8_t(((colour >> 5) & 31) << 3);
   bgr[2] = uint8_t((colour & 31) << 3);
 }
+
+uint16_t table_colour(const uint8_t* colours, int index) {
+  return uint16_t(colours[2 * index] | colours[2 * index + 1] << 8);
+}
+
+namespace {
 
 const char* const kPlaceholderRows[16] = {
     "################", "#..#...#...#...#", "#.#...#...#...##", "##...#...#...#.#",
@@ -34,7 +38,7 @@ IconImage make_placeholder(uint16_t foreground) {
 
 void decode_icon(const uint8_t* pixels, const uint8_t* colours, IconImage& out) {
   uint8_t palette[16][3];
-  for (int i = 0; i < 16; ++i) convert_colour(uint16_t(colours[2 * i] | colours[2 * i + 1] << 8), palette[i]);
+  for (int i = 0; i < 16; ++i) convert_colour(table_colour(colours, i), palette[i]);
   for (int row = 0; row < 16; ++row) {
     uint8_t* even = out.data() + (2 * row) * kIconRowBytes;
     uint8_t* pixel = even;

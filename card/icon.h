@@ -14,6 +14,16 @@ constexpr size_t kColourTableBytes = 32;   // 16 little-endian 16-bit colours
 
 using IconImage = std::array<uint8_t, kIconBytes>;
 
+// The pace at which a save's icon frames follow each other, in the window
+// and in the animated pictures written of it.
+constexpr int kIconFramePeriodMs = 500;
+
+// A 15-bit colour as blue, green, red bytes: each 5-bit channel shifted
+// left by three; bit 15 has no effect.
+void convert_colour(uint16_t colour, uint8_t* bgr);
+// Entry `index` of a 32-byte colour table.
+uint16_t table_colour(const uint8_t* colours, int index);
+
 // pixels: 128 bytes, low nibble = left pixel; colours: 32 bytes.
 void decode_icon(const uint8_t* pixels, const uint8_t* colours, IconImage& out);
 

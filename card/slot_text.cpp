@@ -3,18 +3,17 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
 const char* region_name(char letter) {
   if (letter == 'E') return "Europe";
   if (letter == 'A') return "America";
   return "Japan";
 }
 
-}  // namespace
-
 std::string info_line(const CardImage& card, int slot, int blocks) {
-  const uint8_t* directory = directory_frame(card, slot);
+  return info_line(directory_frame(card, slot), blocks);
+}
+
+std::string info_line(const uint8_t* directory, int blocks) {
   char name[kSaveNameMax + 1] = {};
   std::memcpy(name, directory + kDirName, kSaveNameMax);
   char line[kInfoLineMax + 1];
@@ -29,8 +28,10 @@ std::string name_caption(const CardImage& card, int slot) {
   return DirectoryFrame{directory_frame(card, slot)}.name();
 }
 
-std::string title_bytes(const CardImage& card, int slot) {
-  const char* title = reinterpret_cast<const char*>(data_block(card, slot) + kHeaderTitle);
+std::string title_bytes(const CardImage& card, int slot) { return title_bytes(data_block(card, slot)); }
+
+std::string title_bytes(const uint8_t* save_header) {
+  const char* title = reinterpret_cast<const char*>(save_header + kHeaderTitle);
   const void* end = std::memchr(title, 0, kTitleSize);
   return std::string(title, end ? static_cast<const char*>(end) - title : kTitleSize);
 }

@@ -12,9 +12,17 @@ constexpr size_t kInfoLineMax = 63;
 // name in its directory frame. Zero bytes among the name characters end the
 // line there; the name is never read past byte 29 of the frame.
 std::string info_line(const CardImage& card, int slot, int blocks);
+// The same for a save's directory frame wherever it is.
+std::string info_line(const uint8_t* directory, int blocks);
+
+// The region the name's second letter stands for: "Europe" (E), "America"
+// (A), otherwise "Japan".
+const char* region_name(char letter);
 
 // The group-box caption: the save file name.
 std::string name_caption(const CardImage& card, int slot);
 
 // The Shift-JIS title bytes: up to the first zero byte, at most 64 bytes.
 std::string title_bytes(const CardImage& card, int slot);
+// The same from a save header.
+std::string title_bytes(const uint8_t* save_header);

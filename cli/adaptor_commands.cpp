@@ -1,10 +1,15 @@
-// The verbs on the card in the adaptor: the window's reads, and a write that
-// backs the card up first and checks what it wrote.
+// The verbs on the card in a reader (the PS3 adaptor, or a serial reader
+// named by --reader): the window's reads, a write that backs the card up
+// first and checks what it wrote, and the list of serial ports.
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "adaptor/adaptor_link.h"
 #include "adaptor/card_sync.h"
+#include "adaptor/serial_port.h"
 #include "adaptor/transfer_jobs.h"
 #include "card/card_check.h"
 #include "cli/card_files.h"
@@ -34,7 +39,13 @@ const char kPs2CardReported[] =
     "The adaptor reports a PS2 memory card in its slot, or a PS1 card it does not recognise "
     "(some third-party cards and adaptors answer so).";
 
+// A card that answers nothing on a MemCARDuino may be one it cannot power.
+const char kMemcarduinoNoCard[] =
+    "\nThe MemCARDuino powers the card from 3.3 V: some third-party cards need the 7.6 V line too "
+    "and answer nothing without it.";
+
 Failure connect() {
+  if (current_reader().kind != ReaderKind::ps3) return open_reader();
   Failure failure = open_adaptor();
 #if defined(__linux__)
   if (failure && adaptor_access_refused()) return fail(kNoAccess);
@@ -43,7 +54,11 @@ Failure connect() {
 }
 
 Failure in_words(Failure failure) {
-  if (failure && adaptor_reported_ps2_card()) failure->text = kPs2CardReported;
+  if (!failure) return failure;
+  const ReaderKind kind = current_reader().kind;
+  if (kind == ReaderKind::ps3 && adaptor_reported_ps2_card()) failure->text = kPs2CardReported;
+  if (kind == ReaderKind::memcarduino && failure->text == "No PS1 Memory Card Detected.")
+    failure->text += kMemcarduinoNoCard;
   return failure;
 }
 
@@ -70,7 +85,63 @@ std::string frame_list(const std::vector<int>& frames) {
   return text;
 }
 
+std::string usb_ids(const SerialPortInfo& port) {
+  if (port.vendor < 0) return "-";
+  char ids[16];
+  std::snprintf(ids, sizeof ids, "%04x:%04x", unsigned(port.vendor & 0xFFFF), unsigned(port.product & 0xFFFF));
+  return ids;
+}
+
+// The reader answering on the port, as --reader names it, or why none does:
+// "no reader answers", or what stopped a reader that is there (a port this
+// user may not open, the DexDrive's N64 model).
+std::string probe(const std::string& port) {
+  std::string stopped;
+  for (ReaderKind kind : {ReaderKind::memcarduino, ReaderKind::dexdrive}) {
+    ReaderChoice choice;
+    choice.kind = kind;
+    choice.port = port;
+    use_reader(choice);
+    const Failure failure = open_reader();
+    if (!failure) {
+      const std::string found = reader_found();
+      use_reader(ReaderChoice{});  // lets the port go
+      return reader_text(choice) + (found.empty() ? "" : " (" + found + ")");
+    }
+    if (failure->text.compare(0, 3, "No ") != 0) stopped = failure->text;
+  }
+  use_reader(ReaderChoice{});
+  return stopped.empty() ? "no reader answers" : stopped;
+}
+
 }  // namespace
+
+int choose_reader(const Arguments& arguments) {
+  std::optional<std::string> text = arguments.value("--reader");
+  const char* from_environment = std::getenv("QUILLCREST_READER");
+  if (!text && from_environment && *from_environment) text = from_environment;
+  if (!text) return kDone;
+  const std::optional<ReaderChoice> choice = parse_reader(*text);
+  if (!choice)
+    return usage_error(std::string(arguments.value("--reader") ? "--reader" : "QUILLCREST_READER") +
+                       " takes " + kReaderForms + ", not '" + *text + "'");
+  use_reader(*choice);
+  return kDone;
+}
+
+int readers_command(const Arguments& arguments) {
+  std::vector<SerialPortInfo> ports;
+  for (const std::string& name : arguments.operands) ports.push_back(SerialPortInfo{name, -1, -1, ""});
+  if (arguments.operands.empty()) ports = list_serial_ports();
+  if (ports.empty()) std::fprintf(stderr, "No serial port found.\n");
+  for (const SerialPortInfo& port : ports) {
+    std::string line = port.name + "\t" + usb_ids(port) + "\t" + (port.description.empty() ? "-" : port.description);
+    if (arguments.has("--probe")) line += "\t" + probe(port.name);
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+  }
+  return kDone;
+}
 
 Failure read_from_adaptor(bool fast, CardImage& card) {
   if (Failure failure = connect()) return failure;
@@ -92,13 +163,14 @@ int list_adaptor_card(const Arguments& arguments) {
 }
 
 int read_command(const Arguments& arguments) {
+  if (int wrong = choose_reader(arguments)) return wrong;
   auto card = std::make_unique<CardImage>();
   if (Failure failure = read_from_adaptor(false, *card)) return report_failure(failure);
   warn_if_half_size(*card, kFramesPerBlock);
   const std::string& out = arguments.operands[0];
   CardFileInfo file;
   file.format = card_format_for_path(out);  // read SCEVMC0.VMP makes a card a PSP takes
-  if (Failure failure = write_card_file(out, *card, file)) return report_failure(failure);
+  if (Failure failure = write_card_file(out, *card, file)) return report_failure(failure, out);
   // The file holds the card byte for byte whatever it is; the analysis only
   // tells the user what it holds (and would clear byte 0 of a copy it rejects).
   auto analysed = std::make_unique<CardImage>(*card);
@@ -113,11 +185,12 @@ int read_command(const Arguments& arguments) {
 }
 
 int write_command(const Arguments& arguments) {
+  if (int wrong = choose_reader(arguments)) return wrong;
   auto card = std::make_unique<CardImage>();
   auto slots = std::make_unique<SlotTable>();
   const std::string& path = arguments.operands[0];
   CardFileInfo file;
-  if (Failure failure = read_card_file_telling(path, *card, file)) return report_failure(failure);
+  if (Failure failure = read_card_file_telling(path, *card, file)) return report_failure(failure, path);
   // An unformatted card, or one "corrupted" on purpose, goes to the card
   // byte for byte, as "read" took it: a backup must come back whatever it
   // holds. The analysis only tells (and clears byte 0 of the copy it rejects).

@@ -24,9 +24,39 @@ Failure read_card_file_telling(const std::string& path, CardImage& card, CardFil
   return std::nullopt;
 }
 
-Failure open_card_file(const std::string& path, bool allow_corrupted, OpenCard& open) {
+Failure open_card_file(const std::string& path, bool allow_corrupted, OpenCard& open,
+                       bool takes_allow_corrupted) {
   if (Failure failure = read_card_file_telling(path, open.card, open.file)) return failure;
-  return analyse_card(open.card, open.slots, allow_corrupted);
+  return analyse_open_card(path, allow_corrupted, open, takes_allow_corrupted);
+}
+
+namespace {
+
+// "its header checksum is wrong (0x42, where 0x0E belongs)"
+std::string header_checksum_text(const CardImage& card) {
+  char text[80];
+  std::snprintf(text, sizeof text, "its header checksum is wrong (0x%02X, where 0x%02X belongs)",
+                frame(card, 0)[kChecksumByte], frame_checksum(frame(card, 0)));
+  return text;
+}
+
+}  // namespace
+
+Failure analyse_open_card(const std::string& path, bool allow_corrupted, OpenCard& open,
+                          bool takes_allow_corrupted) {
+  if (!header_checksum_wrong(open.card)) return analyse_card(open.card, open.slots, allow_corrupted);
+  if (!allow_corrupted) {
+    const std::string text = header_checksum_text(open.card);
+    return fail(std::string(kWrongCardFormat) + " The card begins with \"MC\", but " + text + ": " +
+                (takes_allow_corrupted ? "--allow-corrupted opens it anyway."
+                                       : "list, export, convert and copy from it open it anyway "
+                                         "with --allow-corrupted."));
+  }
+  std::fprintf(stderr,
+               "Warning: %s: %s; opened as it is, since --allow-corrupted is given (the window "
+               "refuses this card).\n",
+               path.c_str(), header_checksum_text(open.card).c_str());
+  return analyse_card_despite_header_checksum(open.card, open.slots, allow_corrupted);
 }
 
 std::optional<CardFormat> output_card_format(const Arguments& arguments, const std::string& out,

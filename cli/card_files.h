@@ -29,8 +29,16 @@ std::string blocks_text(int blocks);
 // user should know about the file (a cut GME, a wrong VMP signature) goes to
 // stderr, the command going on.
 Failure read_card_file_telling(const std::string& path, CardImage& card, CardFileInfo& file);
-// The same, then analysed as the window opens a card.
-Failure open_card_file(const std::string& path, bool allow_corrupted, OpenCard& open);
+// The same, then analysed as the window opens a card, see analyse_open_card.
+Failure open_card_file(const std::string& path, bool allow_corrupted, OpenCard& open,
+                       bool takes_allow_corrupted = false);
+// The analysis of a card read from `path`. A card whose header checksum is
+// wrong is refused, as the window refuses it, saying so and which option
+// opens it; with allow_corrupted it is analysed all the same, with a
+// warning, and open.card keeps every byte as read. `takes_allow_corrupted`
+// tells whether the command has the option.
+Failure analyse_open_card(const std::string& path, bool allow_corrupted, OpenCard& open,
+                          bool takes_allow_corrupted);
 
 // The format a card written to `out` gets: --format when given, the file's
 // own when a card file is changed in place, else the one out's extension

@@ -9,13 +9,15 @@
 #include "cli/commands.h"
 #include "cli/listing.h"
 #include "files/card_file.h"
+#include "files/card_file_check.h"
 
 namespace {
 
 std::string faults_text(const std::vector<CardFault>& faults) {
   std::string out;
   for (const CardFault& fault : faults)
-    out += fault.name + " (" + frames_in_words(fault.frames) + "): " + fault.meaning + "\n";
+    out += fault.name + (fault.frames.empty() ? "" : " (" + frames_in_words(fault.frames) + ")") +
+           ": " + fault.meaning + "\n";
   if (faults.empty()) return "The card is sound.\n";
   return out + std::to_string(faults.size()) + (faults.size() == 1 ? " fault" : " faults") +
          " found.\n";
@@ -41,15 +43,19 @@ int check_command(const Arguments& arguments) {
   if (adaptor == !arguments.operands.empty())
     return usage_error("check takes either a CARD or --adaptor");
   auto card = std::make_unique<CardImage>();
+  CardFileInfo file;
   if (adaptor) {
+    if (int wrong = choose_reader(arguments)) return wrong;
     if (Failure failure = read_from_adaptor(false, *card)) return report_failure(failure);
   } else {
     // The file as it is: no analysis stands between it and the check.
-    CardFileInfo file;
-    if (Failure failure = read_card_file_telling(arguments.operands[0], *card, file))
-      return report_failure(failure);
+    const std::string& path = arguments.operands[0];
+    bool opened = false;
+    if (Failure failure = read_card_file(path, *card, opened, file)) return report_failure(failure, path);
+    // A wrong signature is one of the faults below.
+    if (!file.notice.empty() && !file.signature_wrong) std::fprintf(stderr, "%s\n", file.notice.c_str());
   }
-  const std::vector<CardFault> faults = check_card(*card);
+  const std::vector<CardFault> faults = check_card_file(*card, file);
   const std::string report = arguments.has("--json") ? faults_json(faults) : faults_text(faults);
   std::fputs(report.c_str(), stdout);
   return faults.empty() ? kDone : kFailed;

@@ -16,8 +16,10 @@ constexpr int kDone = 0;
 constexpr int kFailed = 1;
 constexpr int kUsageError = 2;
 
-// Prints the failure's text, as the window shows it, on stderr; kFailed.
-int report_failure(const Failure& failure);
+// Prints the failure on stderr as "quillcrest-cli: PATH: text", the text
+// as the window shows it, the path of the file it concerns in front (none
+// for the adaptor); kFailed.
+int report_failure(const Failure& failure, const std::string& path = "");
 // Prints what is wrong with the command line and the usage on stderr; kUsageError.
 int usage_error(const std::string& what);
 
@@ -33,12 +35,19 @@ int delete_save_command(const Arguments& arguments);
 int format_command(const Arguments& arguments);
 int convert_command(const Arguments& arguments);
 int copy_save_command(const Arguments& arguments);
+int icon_command(const Arguments& arguments);
 
 int list_adaptor_card(const Arguments& arguments);
 int read_command(const Arguments& arguments);
 int write_command(const Arguments& arguments);
 
-// The card in the adaptor, whole or fast (directory and save heads), with a
+// The reader --reader or QUILLCREST_READER names becomes the one the jobs
+// use; kDone, or kUsageError (told) when it names none.
+int choose_reader(const Arguments& arguments);
+// "readers": the serial ports, and with --probe which reader answers on each.
+int readers_command(const Arguments& arguments);
+
+// The card in the chosen reader, whole or fast (directory and save heads), with a
 // progress bar; the adaptor's own answers in words.
 Failure read_from_adaptor(bool fast, CardImage& card);
 

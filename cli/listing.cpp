@@ -118,7 +118,9 @@ std::string deleted_lines(const CardImage& card) {
   const std::vector<DeletedSave> saves = deleted_saves(card);
   for (const DeletedSave& save : saves) {
     const std::string verdict =
-        save.why_not.empty() ? "can be restored" : "cannot be restored: " + save.why_not;
+        !save.why_not.empty() ? "cannot be restored: " + save.why_not
+        : save.links_rebuilt  ? "can be restored, its cleared links rebuilt"
+                              : "can be restored";
     restorable += save.why_not.empty();
     out += std::to_string(save.first + 1);
     if (save.has_first)
@@ -144,8 +146,41 @@ std::string deleted_json(const CardImage& card) {
       out += ", \"name\": " + json_string(save_name(card, save.first)) +
              ", \"title\": " + json_string(deleted_title(card, save.first));
     out += std::string(", \"restorable\": ") + (save.why_not.empty() ? "true" : "false");
+    if (save.links_rebuilt) out += ", \"links_rebuilt\": true";
     if (!save.why_not.empty()) out += ", \"why\": " + json_string(save.why_not);
     out += "}";
   }
   return out + (saves.empty() ? "]}\n" : "\n]}\n");
+}
+
+namespace {
+
+const char kWrongPsvSignature[] = "wrong: a PS3 says the data is corrupted";
+
+}  // namespace
+
+std::string save_file_lines(const SaveFileSummary& summary) {
+  std::string name = line_field(latin1_to_utf8(summary.name));
+  if (summary.name.empty()) name = "(none: import asks for --name)";
+  if (summary.named_by_file_name) name += "\t(from the file name)";
+  std::string out = std::string("format\t") + save_format_name(summary.format) + "\nname\t" + name +
+                    "\ntitle\t" + line_field(shift_jis_to_utf8(summary.title)) +
+                    "\nblocks\t" + std::to_string(summary.blocks) + "\nregion\t" + summary.region +
+                    "\ninfo\t" + line_field(latin1_to_utf8(summary.info)) + "\n";
+  if (summary.signed_format)
+    out += std::string("signature\t") + (summary.signature_holds ? "valid" : kWrongPsvSignature) + "\n";
+  return out;
+}
+
+std::string save_file_json(const SaveFileSummary& summary) {
+  std::string out = std::string("{\"format\": \"") + save_format_name(summary.format) +
+                    "\", \"name\": " + json_string(latin1_to_utf8(summary.name)) +
+                    ", \"name_from_file_name\": " + (summary.named_by_file_name ? "true" : "false") +
+                    ", \"title\": " + json_string(shift_jis_to_utf8(summary.title)) +
+                    ", \"blocks\": " + std::to_string(summary.blocks) +
+                    ", \"region\": " + json_string(summary.region) +
+                    ", \"info\": " + json_string(latin1_to_utf8(summary.info));
+  if (summary.signed_format)
+    out += std::string(", \"signature\": \"") + (summary.signature_holds ? "valid" : "wrong") + "\"";
+  return out + "}\n";
 }

@@ -6,6 +6,7 @@
 
 #include "card/analysis.h"
 #include "card/card_image.h"
+#include "files/save_file.h"
 
 // One line per slot, fields separated by tabs:
 //   save: slot, "save", blocks, information line, file name, title
@@ -31,16 +32,29 @@ struct ListedFile {
 std::string slot_json(const CardImage& card, const SlotTable& slots, const ListedFile* file = nullptr);
 
 // "list --deleted": one line per deleted save, fields separated by tabs:
-//   slot, "deleted", blocks, file name, title, "can be restored" or
-//   "cannot be restored: <why>"
+//   slot, "deleted", blocks, file name, title, "can be restored" (", its
+//   cleared links rebuilt" when they were cleared) or "cannot be restored:
+//   <why>"
 // and for a deleted further block no deleted first block reaches:
 //   slot, "deleted block", "cannot be restored: <why>"
 // then "n of m can be restored".
 std::string deleted_lines(const CardImage& card);
 // {"deleted": [{"slot": 4, "first": true, "slots": [4, 3], "name": ...,
-// "title": ..., "restorable": true}, {"slot": 9, "first": false, "slots":
+// "title": ..., "restorable": true}, a save whose links are rebuilt with
+// "links_rebuilt": true, {"slot": 9, "first": false, "slots":
 // [9], "restorable": false, "why": ...}]}
 std::string deleted_json(const CardImage& card);
+
+// "list" of a single-save file: one line per field, name and value split
+// by a tab: format, name (with "(from the file name)" after a tab when the
+// name is the file's; "(none: import asks for --name)" when there is
+// none), title, blocks, region, info, and for a PSV signature ("valid", or
+// "wrong: ...").
+std::string save_file_lines(const SaveFileSummary& summary);
+// {"format": "psv", "name": ..., "name_from_file_name": false, "title":
+// ..., "blocks": 2, "region": ..., "info": ..., "signature": "valid"}, the
+// signature for a PSV only.
+std::string save_file_json(const SaveFileSummary& summary);
 
 // The save's file name as the window shows it, in UTF-8.
 std::string save_name(const CardImage& card, int slot);

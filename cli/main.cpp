@@ -1,5 +1,5 @@
-// quillcrest-cli: the card files and the card in the PS3 adaptor, from a
-// terminal, on the same core as the window.
+// quillcrest-cli: the card files and the card in a reader (the PS3 adaptor,
+// a MemCARDuino, a DexDrive), from a terminal, on the same core as the window.
 #include <cstdio>
 #include <map>
 #if defined(_WIN32)
@@ -17,7 +17,7 @@ namespace {
 const char kUsage[] =
     "Usage: quillcrest-cli COMMAND ...\n"
     "\n"
-    "PlayStation memory cards and the PS3 USB memory card adaptor.\n"
+    "PlayStation memory cards, the PS3 USB memory card adaptor and serial card readers.\n"
     "CARD, IN and SOURCE are card image files in any format, recognised by their content:\n"
     "raw (.mcr .mcd .mc .srm .bin ...), GME (.gme, also with a zeroed header or cut short),\n"
     "VGS (.mem .vgs), VMP (PSP and PS Vita: SCEVMC0.VMP) and the PlayStation Magazine card.\n"
@@ -30,6 +30,10 @@ const char kUsage[] =
     "  list CARD [--json] [--allow-corrupted]     the fifteen slots (--json adds the file's\n"
     "                                             format and the saves' GME comments)\n"
     "      quillcrest-cli list memcard.mcr\n"
+    "  list SAVEFILE [--json]                     the save a single-save file holds: format,\n"
+    "                                             name, title, blocks, region, and whether\n"
+    "                                             a PSV's signature is valid\n"
+    "      quillcrest-cli list BASLUS-00958GS2-7.psv\n"
     "  list CARD --deleted [--json]               the deleted saves, and whether each\n"
     "                                             can be restored\n"
     "      quillcrest-cli list memcard.mcr --deleted\n"
@@ -45,32 +49,49 @@ const char kUsage[] =
     "      quillcrest-cli export memcard.mcr --all PS3/EXPORT/PSV --format psv\n"
     "  import CARD SAVEFILE [--name NAME] [--yes] [--output OUT]\n"
     "                                             a save from a save file; NAME for a raw\n"
-    "                                             file, which holds none\n"
+    "                                             file, which holds none (by default the\n"
+    "                                             save name its file name holds, if any:\n"
+    "                                             \"Suikoden 2-BASLUS-00958GS2-7.srm\")\n"
     "      quillcrest-cli import memcard.mcr game.bin --name BASLUS-00000GAME\n"
     "  copy SOURCE SLOT CARD [--yes] [--output OUT] [--allow-corrupted]\n"
     "                                             the save in SLOT of SOURCE into CARD, as\n"
     "                                             import places it\n"
     "      quillcrest-cli copy SCEVMC0.VMP 2 memcard.mcr\n"
+    "  icon CARD SLOT OUT [--size N] [--allow-corrupted]\n"
+    "                                             the icon of the save in SLOT as a picture:\n"
+    "                                             .png its first frame, .gif every frame,\n"
+    "                                             looping at the window's pace (500 ms); N\n"
+    "                                             is 16 (the icon's own pixels, the\n"
+    "                                             default), 32, 64 or 128, scaled up without\n"
+    "                                             smoothing; transparent where the icon is\n"
+    "      quillcrest-cli icon memcard.mcr 4 race.gif --size 64\n"
     "  delete CARD SLOT [--output OUT]            the save in SLOT\n"
     "      quillcrest-cli delete memcard.mcr 4\n"
     "  undelete CARD SLOT [--output OUT]          the deleted save whose first block is\n"
-    "                                             in SLOT, unless its blocks were reused\n"
+    "                                             in SLOT, unless its blocks were reused;\n"
+    "                                             links another program cleared are rebuilt\n"
+    "                                             where its blocks leave no doubt\n"
     "      quillcrest-cli undelete memcard.mcr 4\n"
-    "  check CARD [--json]                        every fault of the card, changing\n"
-    "                                             nothing; exit status 0 only when sound\n"
+    "  check CARD [--json]                        every fault of the card (and a VMP's\n"
+    "                                             wrong signature), changing nothing; exit\n"
+    "                                             status 0 only when sound\n"
     "      quillcrest-cli check memcard.mcr\n"
     "  format OUT                                 a new, empty card\n"
     "      quillcrest-cli format blank.mcr\n"
-    "  convert IN OUT [--format F]                the card image in another format; F is\n"
+    "  convert IN OUT [--format F] [--allow-corrupted]\n"
+    "                                             the card image in another format; F is\n"
     "                                             raw, gme, vgs or vmp\n"
     "      quillcrest-cli convert memcard.gme SCEVMC0.VMP\n"
     "\n"
-    "The card in the adaptor:\n"
+    "The card in a reader: the PS3 adaptor, unless --reader READER (or QUILLCREST_READER)\n"
+    "names a serial one: memcarduino:PORT[@BAUD] (an Arduino, Pico or ESP board running\n"
+    "MemCARDuino; 115200 bit/s, then 38400, unless BAUD says) or dexdrive:PORT. PORT is\n"
+    "/dev/ttyUSB0, /dev/ttyACM0 ... on Linux, COM3 ... on Windows; ps3 names the adaptor.\n"
     "  list --adaptor [--json] [--allow-corrupted] [--deleted]\n"
     "                                             its slots, from a fast read\n"
     "      quillcrest-cli list --adaptor\n"
     "  read OUT                                   the whole card into a file\n"
-    "      quillcrest-cli read backup.mcr\n"
+    "      quillcrest-cli read backup.mcr --reader memcarduino:/dev/ttyUSB0\n"
     "  write CARD [--all] [--no-verify] [--no-backup]\n"
     "                                             the card made equal to CARD: it is read,\n"
     "                                             backed up, then only the frames that\n"
@@ -81,11 +102,16 @@ const char kUsage[] =
     "                                             held cannot be restored\n"
     "      quillcrest-cli write backup.mcr\n"
     "  check --adaptor [--json]                   every fault of the card, from a full read\n"
-    "      quillcrest-cli check --adaptor\n"
+    "      quillcrest-cli check --adaptor --reader dexdrive:COM1\n"
     "  backups                                    the backups taken before each write,\n"
     "                                             newest first: when, file, used blocks,\n"
     "                                             the saves; \"write BACKUP\" restores one\n"
     "      quillcrest-cli backups\n"
+    "  readers [--probe] [PORT...]                the serial ports: name, USB ids, the device's\n"
+    "                                             name; --probe adds the reader answering on\n"
+    "                                             each, in the --reader form (a few seconds a\n"
+    "                                             port). PORT names ports the list lacks\n"
+    "      quillcrest-cli readers --probe\n"
     "\n"
     "  --help, --version\n"
     "\n"
@@ -94,7 +120,10 @@ const char kUsage[] =
     "Backups are kept in $XDG_DATA_HOME/quillcrest/backups (by default\n"
     "~/.local/share/quillcrest/backups), on Windows in %LOCALAPPDATA%\\Quillcrest\\backups;\n"
     "the newest 100 are kept.\n"
-    "Exit status: 0 done, 1 failed (the reason on stderr), 2 wrong command line.\n";
+    "A card whose header checksum alone is wrong is refused, as the window refuses it;\n"
+    "list, export, copy and convert open it with --allow-corrupted, keeping every byte.\n"
+    "Exit status: 0 done, 1 failed (the reason on stderr, after the file it concerns),\n"
+    "2 wrong command line.\n";
 
 struct Verb {
   VerbRules rules;
@@ -105,32 +134,40 @@ int list_command(const Arguments& arguments) {
   const bool adaptor = arguments.has("--adaptor");
   if (adaptor == !arguments.operands.empty())
     return usage_error("list takes either a CARD or --adaptor");
+  if (adaptor) {
+    if (int wrong = choose_reader(arguments)) return wrong;
+  }
   if (arguments.has("--deleted")) return list_deleted_command(arguments);
   return adaptor ? list_adaptor_card(arguments) : list_card_file(arguments);
 }
 
 const std::map<std::string, Verb>& verbs() {
   static const std::map<std::string, Verb> table = {
-      {"list", {{0, 1, {"--json", "--allow-corrupted", "--adaptor", "--deleted"}, {}}, list_command}},
-      {"read", {{1, 1, {}, {}}, read_command}},
-      {"write", {{1, 1, {"--all", "--no-verify", "--no-backup"}, {}}, write_command}},
+      {"list",
+       {{0, 1, {"--json", "--allow-corrupted", "--adaptor", "--deleted"}, {"--reader"}}, list_command}},
+      {"read", {{1, 1, {}, {"--reader"}}, read_command}},
+      {"write", {{1, 1, {"--all", "--no-verify", "--no-backup"}, {"--reader"}}, write_command}},
+      {"readers", {{0, 64, {"--probe"}, {}}, readers_command}},
       {"backups", {{0, 0, {}, {}}, backups_command}},
       {"undelete", {{2, 2, {}, {"--output"}}, undelete_command}},
-      {"check", {{0, 1, {"--json", "--adaptor"}, {}}, check_command}},
+      {"check", {{0, 1, {"--json", "--adaptor"}, {"--reader"}}, check_command}},
       {"export", {{2, 3, {"--allow-corrupted", "--all"}, {"--format"}}, export_save_command}},
       {"import", {{2, 2, {"--yes"}, {"--name", "--output"}}, import_save_command}},
       {"copy", {{3, 3, {"--yes", "--allow-corrupted"}, {"--output"}}, copy_save_command}},
       {"delete", {{2, 2, {}, {"--output"}}, delete_save_command}},
       {"format", {{1, 1, {}, {}}, format_command}},
-      {"convert", {{2, 2, {}, {"--format"}}, convert_command}},
+      {"convert", {{2, 2, {"--allow-corrupted"}, {"--format"}}, convert_command}},
+      {"icon", {{3, 3, {"--allow-corrupted"}, {"--size"}}, icon_command}},
   };
   return table;
 }
 
 }  // namespace
 
-int report_failure(const Failure& failure) {
-  if (failure) std::fprintf(stderr, "%s\n", failure->text.c_str());
+int report_failure(const Failure& failure, const std::string& path) {
+  if (failure)
+    std::fprintf(stderr, "quillcrest-cli: %s%s%s\n", path.c_str(), path.empty() ? "" : ": ",
+                 failure->text.c_str());
   return kFailed;
 }
 

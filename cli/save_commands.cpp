@@ -52,18 +52,13 @@ int export_all(const Arguments& arguments, OpenCard& open) {
   int exported = 0;
   for (int slot = 0; slot < kSlotCount; ++slot) {
     if (open.slots.status[slot] <= 0) continue;
-    const std::string name = DirectoryFrame{directory_frame(open.card, slot)}.name();
-    const std::string file_name =
-        unused_name(save_file_name(name.empty() ? "slot " + std::to_string(slot + 1) : name, *format), taken);
+    const std::string file_name = unused_name(exported_file_name(open.card, slot, *format), taken);
     std::vector<uint8_t> bytes;
     const std::string out = inside(folder, file_name);
+    // Each file is named from its save, so its path tells which failed.
     Failure failure = export_save(open.card, slot, *format, bytes);
     if (!failure) failure = write_file_replacing(out, bytes.data(), bytes.size());
-    if (failure) {
-      std::fprintf(stderr, "Slot %d (%s): %s\n", slot + 1, save_name(open.card, slot).c_str(),
-                   failure->text.c_str());
-      return kFailed;
-    }
+    if (failure) return report_failure(failure, out);
     std::printf("Exported slot %d (%s, %s) to %s.\n", slot + 1, save_name(open.card, slot).c_str(),
                 blocks_text(open.slots.status[slot]).c_str(), out.c_str());
     ++exported;
@@ -72,20 +67,17 @@ int export_all(const Arguments& arguments, OpenCard& open) {
   return kDone;
 }
 
-// The import's two questions, answered from the command line.
-ImportQuestions questions_of(const Arguments& arguments, const std::optional<std::string>& name,
-                             bool& needed_name) {
+const char kRaggedAnsweredNo[] =
+    "Binary File is not multiple of 8k !\nDo you want to import it anyway ?\n"
+    "Answered No (give --yes to answer Yes): nothing imported.";
+
+// The import's question, answered from the command line; `declined` tells
+// that it was answered No.
+ImportQuestions questions_of(const Arguments& arguments, bool& declined) {
   ImportQuestions questions;
-  questions.import_ragged_file = [&arguments] {
-    if (arguments.has("--yes")) return true;
-    std::fprintf(stderr,
-                 "Binary File is not multiple of 8k !\nDo you want to import it anyway ?\n"
-                 "Answered No (give --yes to answer Yes): nothing imported.\n");
-    return false;
-  };
-  questions.name_raw_save = [&needed_name, name] {
-    needed_name = !name;
-    return name.value_or("");
+  questions.import_ragged_file = [&arguments, &declined] {
+    declined = !arguments.has("--yes");
+    return !declined;
   };
   questions.notice = [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
   return questions;
@@ -103,21 +95,23 @@ int export_save_command(const Arguments& arguments) {
   if (!slot) return usage_error("SLOT must be a number from 1 to 15");
   const bool allow_corrupted = arguments.has("--allow-corrupted");
   auto open = std::make_unique<OpenCard>();
-  if (Failure failure = open_card_file(arguments.operands[0], allow_corrupted, *open))
-    return report_failure(failure);
+  const std::string& card_path = arguments.operands[0];
+  if (Failure failure = open_card_file(card_path, allow_corrupted, *open, true))
+    return report_failure(failure, card_path);
   if (all) return export_all(arguments, *open);
 
   // A further block of a save stands for the save, as a click on it does.
   const int save = selected_save(open->slots, *slot);
-  if (save < 0) return report_failure(fail("No save selected."));
+  if (save < 0) return report_failure(fail("No save selected."), card_path);
   if (Failure failure = check_exportable(open->slots, save, allow_corrupted))
-    return report_failure(failure);
+    return report_failure(failure, card_path);
   const std::string& out = arguments.operands[2];
   std::vector<uint8_t> bytes;
   const SaveFormat format = *output_save_format(arguments, out);
-  if (Failure failure = export_save(open->card, save, format, bytes)) return report_failure(failure);
+  if (Failure failure = export_save(open->card, save, format, bytes))
+    return report_failure(failure, card_path);
   if (Failure failure = write_file_replacing(out, bytes.data(), bytes.size()))
-    return report_failure(failure);
+    return report_failure(failure, out);
   // Every header is shorter than a block.
   std::printf("Exported slot %d (%s, %s) to %s.\n", save + 1, save_name(open->card, save).c_str(),
               blocks_text(int(bytes.size() / kBlockSize)).c_str(), out.c_str());
@@ -129,29 +123,37 @@ int import_save_command(const Arguments& arguments) {
   if (name && (name->empty() || name->size() > kSaveNameMax))
     return usage_error("--name takes a save file name of 1 to 20 characters");
   const std::string& card_path = arguments.operands[0];
+  const std::string& save_path = arguments.operands[1];
   auto open = std::make_unique<OpenCard>();
-  if (Failure failure = open_card_file(card_path, false, *open)) return report_failure(failure);
+  if (Failure failure = open_card_file(card_path, false, *open)) return report_failure(failure, card_path);
   FilePrefix file;
-  if (Failure failure = read_save_file(arguments.operands[1], file)) return report_failure(failure);
+  if (Failure failure = read_save_file(save_path, file)) return report_failure(failure, save_path);
 
-  bool needed_name = false;
-  const ImportQuestions questions = questions_of(arguments, name, needed_name);
-  const int first = first_free_slot(open->card);
-  bool imported = false;
-  if (Failure failure = import_save_file(file, open->card, open->slots.used, questions, imported))
-    return report_failure(name_ps2_container(arguments.operands[1], failure));
-  if (!imported) {
-    if (needed_name)
-      std::fprintf(stderr,
-                   "This save file carries no save name: give it with --name, for example "
-                   "--name BASLUS-00000GAME.\n");
-    return kFailed;
+  bool declined = false;
+  SaveImport save;
+  bool taken = false;
+  if (Failure failure = take_save_file(file, questions_of(arguments, declined), save, taken))
+    return report_failure(name_ps2_container(save_path, failure), save_path);
+  if (!taken) return report_failure(fail(kRaggedAnsweredNo), save_path);
+  // A raw save's file is often named after the save.
+  bool named_by_file = false;
+  if (save_needs_name(save_file_format(file), save)) {
+    const std::string given = name.value_or(save_name_in_file_name(save_path));
+    if (given.empty())
+      return report_failure(fail("This save file carries no save name: give it with --name, for example "
+                                 "--name BASLUS-00000GAME."),
+                            save_path);
+    named_by_file = !name;
+    name_raw_save(save, given);
   }
+  const int first = first_free_slot(open->card);
+  if (Failure failure = import_save(open->card, open->slots.used, save))
+    return report_failure(failure, card_path);
   std::string out;
-  if (Failure failure = write_changed_card(arguments, card_path, *open, out)) return report_failure(failure);
-  const int blocks = int(read_le32(directory_frame(open->card, first) + kDirSize) / kBlockSize);
-  std::printf("Imported %s (%s) into slot %d of %s.\n", save_name(open->card, first).c_str(),
-              blocks_text(blocks).c_str(), first + 1, out.c_str());
+  if (Failure failure = write_changed_card(arguments, card_path, *open, out)) return report_failure(failure, out);
+  std::printf("Imported %s (%s%s) into slot %d of %s.\n", save_name(open->card, first).c_str(),
+              blocks_text(save.blocks).c_str(), named_by_file ? ", named after its file" : "", first + 1,
+              out.c_str());
   return kDone;
 }
 
@@ -159,25 +161,29 @@ int copy_save_command(const Arguments& arguments) {
   const std::optional<int> slot = parse_slot(arguments.operands[1]);
   if (!slot) return usage_error("SLOT must be a number from 1 to 15");
   const bool allow_corrupted = arguments.has("--allow-corrupted");
+  const std::string& source_path = arguments.operands[0];
   auto source = std::make_unique<OpenCard>();
-  if (Failure failure = open_card_file(arguments.operands[0], allow_corrupted, *source))
-    return report_failure(failure);
+  if (Failure failure = open_card_file(source_path, allow_corrupted, *source, true))
+    return report_failure(failure, source_path);
   const int save = selected_save(source->slots, *slot);
-  if (save < 0) return report_failure(fail("No save selected."));
+  if (save < 0) return report_failure(fail("No save selected."), source_path);
   if (Failure failure = check_exportable(source->slots, save, allow_corrupted))
-    return report_failure(failure);
+    return report_failure(failure, source_path);
+  SaveImport copied;
+  if (Failure failure = take_save(source->card, save, copied)) return report_failure(failure, source_path);
+
   const std::string& target_path = arguments.operands[2];
   auto target = std::make_unique<OpenCard>();
-  if (Failure failure = open_card_file(target_path, false, *target)) return report_failure(failure);
-  CopiedSave copied;
-  if (Failure failure = copy_save(source->card, source->file, save, target->card, target->file,
-                                  target->slots.used, copied))
-    return report_failure(failure);
+  if (Failure failure = open_card_file(target_path, false, *target)) return report_failure(failure, target_path);
+  int first = -1;
+  if (Failure failure = place_copy(copied, comment_of(source->card, source->file, save), target->card,
+                                   target->file, target->slots.used, first))
+    return report_failure(failure, target_path);
   std::string out;
   if (Failure failure = write_changed_card(arguments, target_path, *target, out))
-    return report_failure(failure);
-  std::printf("Copied slot %d of %s (%s, %s) into slot %d of %s.\n", save + 1, arguments.operands[0].c_str(),
-              save_name(target->card, copied.first).c_str(), blocks_text(copied.blocks).c_str(), copied.first + 1,
+    return report_failure(failure, out);
+  std::printf("Copied slot %d of %s (%s, %s) into slot %d of %s.\n", save + 1, source_path.c_str(),
+              save_name(target->card, first).c_str(), blocks_text(copied.blocks).c_str(), first + 1,
               out.c_str());
   return kDone;
 }

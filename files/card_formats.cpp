@@ -104,7 +104,8 @@ Failure decode_into(const FilePrefix& file, CardImage& card, CardFileInfo& info)
   } else if (length == kVmpFileSize && starts_with(bytes, held, kVmpTag, 4) &&
              read_le32(bytes + kVmpHeaderLength) == kVmpHeaderSize) {
     take_after_header(file, kVmpHeaderSize, CardFormat::vmp, card, info);
-    if (!ps1_signature_holds(bytes, kVmpFileSize, kVmpSignature))
+    info.signature_wrong = !ps1_signature_holds(bytes, kVmpFileSize, kVmpSignature);
+    if (info.signature_wrong)
       info.notice =
           "The signature of this VMP card is wrong: a PSP or PS Vita would show it as an empty "
           "card.\nIt is opened as it is; saving it as a VMP signs it again.";
@@ -167,6 +168,10 @@ CardFormat card_format_for_path(const std::string& path) {
   if (extension == ".mem" || extension == ".vgs") return CardFormat::vgs;
   if (extension == ".vmp") return CardFormat::vmp;
   return CardFormat::raw;
+}
+
+bool is_card_file(const FilePrefix& file) {
+  return file.length >= kCardSize || (is_gme_tagged(file) && file.length >= kGmeHeaderSize + kBlockSize);
 }
 
 Failure decode_card_file(const FilePrefix& file, CardImage& card, CardFileInfo& info) {

@@ -50,6 +50,9 @@ struct CardFileInfo {
   SaveComment comments[kSlotCount];
   // A magazine card's header, kept as read: what it means is not known.
   std::vector<uint8_t> magazine_header;
+  // A VMP whose signature is not its own: a PSP or PS Vita shows the card
+  // as empty. The card opened all the same.
+  bool signature_wrong = false;
   // What the user should be told about the file; the card opened all the same.
   std::string notice;
 };
@@ -61,6 +64,13 @@ std::optional<CardFormat> writable_card_format(const std::string& name);
 // The format a file name's extension asks for: .gme, .mem or .vgs, .vmp
 // (any case); raw otherwise.
 CardFormat card_format_for_path(const std::string& path);
+
+// The bytes is_card_file needs of a file's start.
+constexpr size_t kCardFileTagBytes = 12;
+// Whether a file is a card image rather than a single save, by its length
+// and its first kCardFileTagBytes bytes: as long as a card or longer (no save
+// file is), or a DexDrive file cut short after some blocks.
+bool is_card_file(const FilePrefix& file);
 
 // Recognises the file and takes its card. On failure the card and the info
 // are left as they were: "Wrong file size !" for a file too short for any

@@ -6,17 +6,12 @@
 #include "card/editing.h"
 #include "files/backups.h"
 #include "files/card_file.h"
-#include "files/save_file.h"
 
-Failure copy_save(const CardImage& source, const CardFileInfo& source_file, int slot,
-                  CardImage& target, CardFileInfo& target_file, int target_used, CopiedSave& copied) {
-  SaveImport save;
-  if (Failure failure = take_save(source, slot, save)) return failure;
-  const int first = first_free_slot(target);
+Failure place_copy(const SaveImport& save, const std::string& comment, CardImage& target,
+                   CardFileInfo& target_file, int target_used, int& first) {
+  first = first_free_slot(target);
   if (Failure failure = import_save(target, target_used, save)) return failure;
-  set_comment(target, target_file, first, comment_of(source, source_file, slot));
-  copied.first = first;
-  copied.blocks = save.blocks;
+  set_comment(target, target_file, first, comment);
   return std::nullopt;
 }
 
@@ -30,9 +25,13 @@ Failure copy_save_to_card_file(const CardImage& source, const CardFileInfo& sour
   auto analysed = std::make_unique<CardImage>(*target);
   auto slots = std::make_unique<SlotTable>();
   if (Failure failure = analyse_card(*analysed, *slots, false)) return failure;
+  SaveImport save;
+  if (Failure failure = take_save(source, slot, save)) return failure;
   const auto before = std::make_unique<CardImage>(*target);
-  if (Failure failure = copy_save(source, source_file, slot, *target, target_file, slots->used, copied))
+  if (Failure failure = place_copy(save, comment_of(source, source_file, slot), *target, target_file,
+                                   slots->used, copied.first))
     return failure;
+  copied.blocks = save.blocks;
   if (Failure failure = write_backup(*before, copied.backup_path)) return failure;
   return write_card_file(path, *target, target_file);
 }

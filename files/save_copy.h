@@ -8,6 +8,7 @@
 #include "card/card_image.h"
 #include "card/failure.h"
 #include "files/card_formats.h"
+#include "files/save_file.h"
 
 struct CopiedSave {
   int first = -1;  // the slot of the copy's first block
@@ -15,16 +16,17 @@ struct CopiedSave {
   std::string backup_path;  // where a card file's old contents were kept
 };
 
-// The save whose first block is in `slot` of `source`, placed into `target`
-// as an import places it (its free blocks in slot order), its GME comment
-// going with it. `target_used` is the target's used-block count. On failure
-// the target is left as it was.
-Failure copy_save(const CardImage& source, const CardFileInfo& source_file, int slot,
-                  CardImage& target, CardFileInfo& target_file, int target_used, CopiedSave& copied);
-
-// The same into the card file at `path`, of any format: the file's card is
-// kept with the backups, then the file is written back in its own format
-// (a VMP signed again, a GME keeping its comments). On failure the file is
+// A save taken from a card (take_save of save_file.h), placed into `target`
+// as an import places it (its free blocks in slot order) with its GME
+// comment. `target_used` is the target's used-block count; `first`
+// receives the slot of the copy's first block. On failure the target is
 // left as it was.
+Failure place_copy(const SaveImport& save, const std::string& comment, CardImage& target,
+                   CardFileInfo& target_file, int target_used, int& first);
+
+// The save whose first block is in `slot` of `source`, copied into the
+// card file at `path`, of any format: the file's card is kept with the
+// backups, then the file is written back in its own format (a VMP signed
+// again, a GME keeping its comments). On failure the file is left as it was.
 Failure copy_save_to_card_file(const CardImage& source, const CardFileInfo& source_file, int slot,
                                const std::string& path, CopiedSave& copied);

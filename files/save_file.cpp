@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "card/editing.h"
+#include "card/slot_text.h"
 
 namespace {
 
@@ -137,37 +138,92 @@ Failure import_save(CardImage& card, int used_blocks, const SaveImport& save) {
   return place_save(card, save.directory, save.data.data(), save.data.size());
 }
 
+SaveFormat save_file_format(const FilePrefix& file) {
+  if (is_psv(file)) return SaveFormat::psv;
+  if (is_mcs(file)) return SaveFormat::mcs;
+  if (is_psx(file)) return SaveFormat::psx;
+  return SaveFormat::raw;
+}
+
+Failure take_save_file(const FilePrefix& file, const ImportQuestions& questions, SaveImport& save,
+                       bool& taken) {
+  taken = false;
+  if (Failure failure = check_long_enough(file)) return failure;
+  switch (save_file_format(file)) {
+    case SaveFormat::psv: {
+      std::string notice;
+      if (Failure failure = take_psv(file, save, notice)) return failure;
+      if (!notice.empty() && questions.notice) questions.notice(notice);
+      break;
+    }
+    case SaveFormat::mcs:
+      if (Failure failure = take_mcs(file, save)) return failure;
+      break;
+    case SaveFormat::psx:
+      if (Failure failure = take_psx(file, save)) return failure;
+      break;
+    case SaveFormat::raw:
+      if (Failure failure = check_raw_header(file)) return failure;
+      if (!raw_is_whole_blocks(file) && !questions.import_ragged_file()) return std::nullopt;
+      if (Failure failure = take_raw(file, save)) return failure;
+      break;
+  }
+  taken = true;
+  return std::nullopt;
+}
+
+bool save_needs_name(SaveFormat format, const SaveImport& save) {
+  return format != SaveFormat::mcs && DirectoryFrame{save.directory}.name().empty();
+}
+
 Failure import_save_file(const FilePrefix& file, CardImage& card, int used_blocks,
                          const ImportQuestions& questions, bool& imported) {
   imported = false;
-  if (Failure failure = check_long_enough(file)) return failure;
   SaveImport save;
-  // An MCS frame is taken as it is, whatever its name; a header whose name
-  // was left empty needs one as a raw save does.
-  bool needs_name = false;
-  if (is_psv(file)) {
-    std::string notice;
-    if (Failure failure = take_psv(file, save, notice)) return failure;
-    if (!notice.empty() && questions.notice) questions.notice(notice);
-    needs_name = DirectoryFrame{save.directory}.name().empty();
-  } else if (is_mcs(file)) {
-    if (Failure failure = take_mcs(file, save)) return failure;
-  } else if (is_psx(file)) {
-    if (Failure failure = take_psx(file, save)) return failure;
-    needs_name = DirectoryFrame{save.directory}.name().empty();
-  } else {
-    if (Failure failure = check_raw_header(file)) return failure;
-    if (!raw_is_whole_blocks(file) && !questions.import_ragged_file()) return std::nullopt;
-    if (Failure failure = take_raw(file, save)) return failure;
-    needs_name = true;
-  }
-  if (needs_name) {
+  bool taken = false;
+  if (Failure failure = take_save_file(file, questions, save, taken)) return failure;
+  if (!taken) return std::nullopt;
+  if (save_needs_name(save_file_format(file), save)) {
     const std::string name = questions.name_raw_save();
     if (name.empty()) return std::nullopt;
     name_raw_save(save, name);
   }
   if (Failure failure = import_save(card, used_blocks, save)) return failure;
   imported = true;
+  return std::nullopt;
+}
+
+bool looks_like_save_file(const FilePrefix& file) {
+  if (check_long_enough(file)) return false;
+  return save_file_format(file) != SaveFormat::raw || !check_raw_header(file);
+}
+
+Failure summarise_save_file(const FilePrefix& file, const std::string& path, SaveFileSummary& out) {
+  out = SaveFileSummary{};
+  out.format = save_file_format(file);
+  ImportQuestions questions;
+  questions.import_ragged_file = [&out, &file] {
+    out.notice = "Binary File is not multiple of 8k ! (" + std::to_string(file.length) +
+                 " bytes): an import asks first, then fills the rest of its last block with zeros.";
+    return true;
+  };
+  SaveImport save;
+  bool taken = false;
+  if (Failure failure = take_save_file(file, questions, save, taken)) return failure;
+  if (save_needs_name(out.format, save)) {
+    name_raw_save(save, save_name_in_file_name(path));
+    out.named_by_file_name = !DirectoryFrame{save.directory}.name().empty();
+  }
+  out.name = DirectoryFrame{save.directory}.name();
+  out.title = title_bytes(save.data.data());
+  out.blocks = save.blocks;
+  if (!out.name.empty()) {
+    out.info = info_line(save.directory, save.blocks);
+    out.region = region_name(out.name[1]);
+  }
+  out.signed_format = out.format == SaveFormat::psv;
+  out.signature_holds =
+      out.signed_format && ps1_signature_holds(file.bytes.data(), file.bytes.size(), kPsvSignature);
   return std::nullopt;
 }
 
@@ -203,6 +259,11 @@ Failure take_save(const CardImage& card, int slot, SaveImport& save) {
     }
     slot = next;
   }
+}
+
+std::string exported_file_name(const CardImage& card, int slot, SaveFormat format) {
+  const std::string name = DirectoryFrame{directory_frame(card, slot)}.name();
+  return save_file_name(name.empty() ? "slot " + std::to_string(slot + 1) : name, format);
 }
 
 Failure export_save(const CardImage& card, int slot, SaveFormat format, std::vector<uint8_t>& bytes) {

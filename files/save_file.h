@@ -80,11 +80,50 @@ struct ImportQuestions {
   std::function<void(const std::string&)> notice;
 };
 
-// The whole import of a save file already read: the format tests, the
-// questions, the room check and the placement. `imported` tells whether the
-// card changed; a failure or a declined question leaves it as it was.
+// The format a save file's content says it is (not its extension): PSV by
+// its magic, MCS by its first frame, the 54-byte family by "SC" at its end,
+// raw otherwise.
+SaveFormat save_file_format(const FilePrefix& file);
+
+// The save a file holds, as the import takes it: the format tests, the
+// question about a ragged raw file and the notice, not yet named. `taken`
+// is false when the question was declined.
+Failure take_save_file(const FilePrefix& file, const ImportQuestions& questions, SaveImport& save,
+                       bool& taken);
+// A save taken from a file without a name of its own (raw, or a PSX or PSV
+// header whose name is empty) must be named; an MCS frame is taken as it
+// is, whatever its name.
+bool save_needs_name(SaveFormat format, const SaveImport& save);
+
+// The whole import of a save file already read: take_save_file, the name
+// when it needs one, the room check and the placement. `imported` tells whether the card changed; a
+// failure or a declined question leaves it as it was.
 Failure import_save_file(const FilePrefix& file, CardImage& card, int used_blocks,
                          const ImportQuestions& questions, bool& imported);
+
+// What a single-save file holds, as "list" shows it.
+struct SaveFileSummary {
+  SaveFormat format = SaveFormat::raw;
+  // As the import names the save: the file's own, or for a raw save (or a
+  // header whose name is empty) the one its file name holds; "" when the
+  // import would ask for one.
+  std::string name;
+  bool named_by_file_name = false;
+  std::string title;  // Shift-JIS bytes, up to the first zero
+  int blocks = 0;
+  std::string info;    // the window's information line, from the name
+  std::string region;  // "Japan", "America", "Europe"; "" without a name
+  bool signed_format = false;   // a PSV, which a PS3 checks
+  bool signature_holds = false;
+  std::string notice;  // what the import would ask or tell
+};
+
+// True when the file is long enough and begins as a save file of some
+// format does: the summary or its failure then concerns a save file.
+bool looks_like_save_file(const FilePrefix& file);
+// `path` is the file's name, which may name a raw save. Fails as the import
+// would ("The MCS has a wrong size !", ...).
+Failure summarise_save_file(const FilePrefix& file, const std::string& path, SaveFileSummary& out);
 
 // A refusal for want of any PS1 format's header names the PS2 save
 // container the file's name says it is, if any; other failures pass.
@@ -97,6 +136,10 @@ Failure check_exportable(const SlotTable& slots, int slot, bool allow_corrupted)
 // the card holds it and its blocks along the chain. A link outside the
 // directory or back to a block already taken is "Corrupted Block !".
 Failure take_save(const CardImage& card, int slot, SaveImport& save);
+
+// The name of the file a save is exported to in a folder: its save name
+// ("slot N" when it has none) as save_file_name makes it.
+std::string exported_file_name(const CardImage& card, int slot, SaveFormat format);
 
 // The save starting at `slot` as a file of the given format (MCS when none
 // is given), walked as take_save walks it.

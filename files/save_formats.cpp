@@ -50,6 +50,24 @@ Failure encode_psv(const uint8_t* directory, const std::vector<uint8_t>& blocks,
   return std::nullopt;
 }
 
+bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_name_character(char c) { return c >= 0x20 && c <= 0x7E; }
+
+// "B", a region letter, a product code: "BASLUS-00958".
+bool save_name_starts_at(const std::string& text, size_t at) {
+  constexpr size_t kCodeLength = 12;
+  if (text.size() < at + kCodeLength || text[at] != 'B' ||
+      (text[at + 1] != 'A' && text[at + 1] != 'E' && text[at + 1] != 'I'))
+    return false;
+  for (size_t i = at + 2; i < at + 6; ++i)
+    if (!is_upper(text[i])) return false;
+  if (text[at + 6] != '-' && text[at + 6] != 'P') return false;
+  for (size_t i = at + 7; i < at + kCodeLength; ++i)
+    if (!is_digit(text[i])) return false;
+  return true;
+}
+
 bool is_device_name(const std::string& name) {
   std::string stem = name.substr(0, name.find('.'));
   for (char& c : stem) c = char(std::toupper(static_cast<unsigned char>(c)));
@@ -136,6 +154,19 @@ std::string save_file_name(const std::string& save_name, SaveFormat format) {
     name += kHex[c & 15];
   }
   return safe_file_name(name + ".PSV");
+}
+
+std::string save_name_in_file_name(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  std::string stem = slash == std::string::npos ? path : path.substr(slash + 1);
+  stem.resize(stem.size() - lowercase_extension(stem).size());
+  // The longest name that fits: a name may itself hold a "B" and a code.
+  for (size_t at = stem.size() > kSaveNameMax ? stem.size() - kSaveNameMax : 0; at < stem.size(); ++at) {
+    if (!save_name_starts_at(stem, at)) continue;
+    const std::string name = stem.substr(at);
+    if (std::all_of(name.begin(), name.end(), is_name_character)) return name;
+  }
+  return "";
 }
 
 std::string safe_file_name(const std::string& name) {

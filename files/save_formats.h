@@ -62,6 +62,14 @@ Failure encode_save_file(const uint8_t directory[kFrameSize], const std::vector<
 // in upper-case hex, ".PSV"), so that a PS3 finds it in PS3/EXPORT/PSV.
 // Characters file systems forbid are replaced, see safe_file_name.
 std::string save_file_name(const std::string& save_name, SaveFormat format);
+// The save name a raw save's file name holds, which programs that export
+// raw saves name them by: in the name without its extension, from a 'B', a
+// region letter (A, E or I) and a product code such as SLUS-00958 (or
+// SLUSP00958, a PocketStation game) to the end, at most 20 printable ASCII
+// characters. "Suikoden 2-BASLUS-00958GS2-7.srm" holds BASLUS-00958GS2-7;
+// "" when the name holds none.
+std::string save_name_in_file_name(const std::string& path);
+
 // Replaces what Windows or Linux refuse in a file name (control characters,
 // < > : " / \ | ? *, bytes that are not ASCII, trailing dots and spaces,
 // device names such as CON) with '_'.

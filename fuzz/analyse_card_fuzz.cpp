@@ -1,6 +1,7 @@
 // analyse_card on any card image, with and without corrupted saves allowed,
 // the command line's listings of what it found (its slots, with a card
-// file's comments of any bytes, and its deleted saves), and the card check.
+// file's comments of any bytes, and its deleted saves), the card check, and
+// the icon pictures of its saves, encoded as PNG and GIF.
 //
 // Input: the card image (131072 bytes; a shorter input is laid over a
 // freshly formatted card, a longer one is cut).
@@ -10,10 +11,13 @@
 #include <memory>
 #include <string>
 #include <cstring>
+#include <vector>
 
 #include "card/analysis.h"
 #include "card/card_check.h"
+#include "card/icon_picture.h"
 #include "cli/listing.h"
+#include "files/picture_file.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
@@ -89,6 +93,42 @@ void check_faults(const CardImage& card, const SlotTable* table) {
   }
 }
 
+// Every save's picture is the icon the window shows, at any side, with one
+// transparent index for every transparent pixel; what has no icon of its
+// own is refused. One picture is encoded in both formats.
+void check_pictures(const CardImage& card, const SlotTable& table) {
+  bool encoded = false;
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    const int side = kPictureSides[slot % 2];  // larger ones only repeat pixels
+    IconPicture picture;
+    const int save = selected_save(table, slot);
+    const bool made = !make_icon_picture(card, table, slot, side, picture);
+    FUZZ_CHECK(made == (save >= 0 && table.status[save] > 0));
+    if (!made) continue;
+    const int frames = SaveHeader{data_block(card, save)}.icon_frames();
+    FUZZ_CHECK(int(picture.frames.size()) == std::max(frames, 1) && picture.side == side);
+    for (size_t k = 0; k < picture.frames.size(); ++k) {
+      FUZZ_CHECK(picture.frames[k].size() == size_t(side * side));
+      for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+          const uint8_t index = picture.frames[k][size_t(y * side + x)];
+          FUZZ_CHECK(index < kPaletteSize);
+          const PictureColour& c = picture.palette[index];
+          FUZZ_CHECK((c.alpha == 0) == (index == picture.transparent_index));
+          const uint8_t* shown = table.icons[save].frames[k].data() + (y * 32 / side) * kIconRowBytes +
+                                 (x * 32 / side) * 3;
+          FUZZ_CHECK(c.blue == shown[0] && c.green == shown[1] && c.red == shown[2]);
+        }
+    }
+    if (encoded) continue;
+    encoded = true;
+    std::vector<uint8_t> png, gif;
+    FUZZ_CHECK(!encode_picture(picture, PictureFormat::png, png) && png.size() > 8 && png[1] == 'P');
+    FUZZ_CHECK(!encode_picture(picture, PictureFormat::gif, gif) && gif.size() > 6 &&
+               std::memcmp(gif.data(), "GIF89a", 6) == 0);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -107,6 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Nothing of the table before leaks into an analysis.
     FUZZ_CHECK(same_analysis(*table, *first));
     check_listing(image, *table);
+    check_pictures(image, *table);
   }
   check_faults(image, loaded ? first.get() : nullptr);
   if (!loaded) {

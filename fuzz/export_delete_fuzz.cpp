@@ -1,7 +1,8 @@
-// The export walk, delete and undelete on any card from any slot; every
-// save that exports is imported again into a new card, from a file of every
-// format and copied into it, and the new card checks sound and has its
-// delete undone.
+// The export walk, delete (keeping the links, or clearing them as some
+// programs do) and undelete on any card from any slot; every save that
+// exports is imported again into a new card, from a file of every format,
+// and copied into one, and the new card checks sound and has its delete
+// undone.
 //
 // Input:
 //   byte 0  the slot (modulo 15)
@@ -84,10 +85,11 @@ void check_export(const CardImage& card, int slot, bool allow_corrupted) {
   // The copy between cards takes the chain as the export does and places it
   // as the import of its MCS does.
   auto copied = std::make_unique<CardImage>(*fresh);
-  CardFileInfo source_file, target_file;
-  CopiedSave copy;
-  FUZZ_CHECK(!copy_save(card, source_file, slot, *copied, target_file, 0, copy));
-  FUZZ_CHECK(copy.first == 0 && copy.blocks == blocks);
+  SaveImport taken;
+  FUZZ_CHECK(!take_save(card, slot, taken) && taken.blocks == blocks);
+  CardFileInfo target_file;
+  int first = -1;
+  FUZZ_CHECK(!place_copy(taken, "", *copied, target_file, 0, first) && first == 0);
   FilePrefix file;
   file.bytes = mcs;
   file.length = mcs.size();
@@ -131,22 +133,27 @@ void check_export(const CardImage& card, int slot, bool allow_corrupted) {
 }
 
 // Undelete either refuses and changes nothing, or flips free states back
-// to in-use ones (with good checksums) and nothing else, as the listing of
-// deleted saves said it could. When it restores just what the delete freed,
-// from frames that were good, the card is the original byte for byte.
+// to in-use ones (with good checksums), rebuilds the links of a save whose
+// links were cleared, and nothing else, as the listing of deleted saves
+// said it could. A save whose links it rebuilt then analyses as a live save
+// of its size field's block count. When it restores just what the delete
+// freed, from frames that were good and links that were kept, the card is
+// the original byte for byte.
 void check_undelete(const CardImage& original, const CardImage& deleted, int slot,
-                    const std::vector<int>& freed) {
+                    const std::vector<int>& freed, bool links_cleared) {
   auto restored = std::make_unique<CardImage>(deleted);
-  const Failure failure = undelete_save(*restored, slot);
+  DeletedSave save;
+  const Failure failure = undelete_save(*restored, slot, &save);
   bool listed_restorable = false;
-  for (const DeletedSave& save : deleted_saves(deleted))
-    listed_restorable |= save.first == slot && save.has_first && save.why_not.empty();
+  for (const DeletedSave& listed : deleted_saves(deleted))
+    listed_restorable |= listed.first == slot && listed.has_first && listed.why_not.empty();
   FUZZ_CHECK(!failure == listed_restorable);
   if (failure) {
     FUZZ_CHECK(failure->text.compare(0, 17, "Cannot undelete s") == 0);
     FUZZ_CHECK(restored->bytes == deleted.bytes);
     return;
   }
+  FUZZ_CHECK(save.first == slot && !save.slots.empty() && save.slots[0] == slot);
   std::vector<int> flipped;
   for (int s = 0; s < kSlotCount; ++s) {
     const uint8_t* before = directory_frame(deleted, s);
@@ -155,18 +162,46 @@ void check_undelete(const CardImage& original, const CardImage& deleted, int slo
     flipped.push_back(s);
     FUZZ_CHECK((before[kDirState] & 0xF0) == kFreeNibble);
     FUZZ_CHECK(after[kDirState] == (before[kDirState] ^ 0xF0));
-    FUZZ_CHECK(std::equal(before + 1, before + kChecksumByte, after + 1) && !frame_is_bad(after));
+    FUZZ_CHECK(std::equal(before + 1, before + kDirNext, after + 1));
+    FUZZ_CHECK(std::equal(before + kDirName, before + kChecksumByte, after + kDirName));
+    FUZZ_CHECK(!frame_is_bad(after));
+    const auto at = std::find(save.slots.begin(), save.slots.end(), s);
+    FUZZ_CHECK(at != save.slots.end());
+    const bool relinked = save.links_rebuilt && at + 1 != save.slots.end();
+    if (relinked)
+      FUZZ_CHECK(before[kDirNext] == kEndOfChain && after[kDirNext] == *(at + 1) &&
+                 after[kDirNext + 1] == 0);
+    else
+      FUZZ_CHECK(before[kDirNext] == after[kDirNext] && before[kDirNext + 1] == after[kDirNext + 1]);
   }
   const size_t directory_end = (kSlotCount + 1) * kFrameSize;
-  FUZZ_CHECK(!flipped.empty());
+  std::vector<int> save_sorted = save.slots;
+  std::sort(save_sorted.begin(), save_sorted.end());
+  FUZZ_CHECK(flipped == save_sorted);
+  FUZZ_CHECK(std::equal(restored->bytes.begin(), restored->bytes.begin() + kFrameSize,
+                        deleted.bytes.begin()));
   FUZZ_CHECK(std::equal(restored->bytes.begin() + directory_end, restored->bytes.end(),
                         deleted.bytes.begin() + directory_end));
   FUZZ_CHECK(undelete_save(*restored, slot));  // no longer deleted
+  if (save.links_rebuilt) {
+    auto analysed = std::make_unique<CardImage>(*restored);
+    make_loaded(*analysed);
+    auto table = std::make_unique<SlotTable>();
+    FUZZ_CHECK(analyse_and_check(*analysed, *table, false));
+    const int blocks = int(save.slots.size());
+    FUZZ_CHECK(DirectoryFrame{directory_frame(*restored, slot)}.size() ==
+               uint32_t(blocks) * kBlockSize);
+    FUZZ_CHECK(table->status[slot] == blocks);
+    for (int n = 1; n < blocks; ++n)
+      FUZZ_CHECK(table->status[save.slots[n]] == kSlotFurtherBlock &&
+                 table->owner[save.slots[n]] == slot);
+  }
   std::vector<int> freed_sorted = freed;
   std::sort(freed_sorted.begin(), freed_sorted.end());
   bool freed_frames_good = true;
   for (int s : freed) freed_frames_good &= !frame_is_bad(directory_frame(original, s));
-  if (flipped == freed_sorted && freed_frames_good) FUZZ_CHECK(restored->bytes == original.bytes);
+  if (!links_cleared && flipped == freed_sorted && freed_frames_good)
+    FUZZ_CHECK(restored->bytes == original.bytes);
 }
 
 bool taken_for_mcs(const std::vector<uint8_t>& bytes) {
@@ -236,7 +271,15 @@ void check_delete(const CardImage& card, int slot, bool allow_corrupted) {
   }
   // Only the state bytes and checksums of those directory frames change.
   FUZZ_CHECK(deleted->bytes == expected->bytes);
-  check_undelete(card, *deleted, slot, freed);
+  check_undelete(card, *deleted, slot, freed, false);
+  // Deleted as DuckStation deletes, every link of the save cleared.
+  auto cleared = std::make_unique<CardImage>(*deleted);
+  for (int s : freed) {
+    uint8_t* d = directory_frame(*cleared, s);
+    d[kDirNext] = d[kDirNext + 1] = kEndOfChain;
+    store_checksum(d);
+  }
+  check_undelete(card, *cleared, slot, freed, true);
   auto table = std::make_unique<SlotTable>();
   if (!analyse_and_check(*deleted, *table, allow_corrupted)) return;
   for (int s : freed) FUZZ_CHECK(table->status[s] == kSlotEmpty);

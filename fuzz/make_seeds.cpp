@@ -252,6 +252,34 @@ void adaptor_seeds() {
            adaptor_input(2, some, {{3, 0, {}}, {0, 0, {}}, {0, 0, {}}, {0, 0, {}}}));
 }
 
+// serial_replies: the job and reader, the reader's faults, the frames that
+// differ, then answer events (the same layout as adaptor_replies' events).
+Bytes serial_input(uint8_t job_and_reader, uint8_t faults, const std::vector<int>& differences,
+                   const std::vector<Event>& events) {
+  Bytes input = {job_and_reader, faults, 50};
+  const Bytes rest = adaptor_input(0, differences, events);
+  input.insert(input.end(), rest.begin() + 1, rest.end());
+  return input;
+}
+
+void serial_seeds() {
+  const std::vector<int> some = {0, 1, 64, 500, 1023};
+  for (uint8_t job = 0; job < 8; ++job) {
+    const std::string name = std::string(job & 4 ? "dexdrive" : "memcarduino") + "-job-" +
+                             std::to_string(job & 3);
+    put_seed("serial_replies", name, serial_input(job, 0, some, {}));
+    put_seed("serial_replies", name + "-lost-answer", serial_input(job, 0, some, {{3, 0, {}}}));
+    put_seed("serial_replies", name + "-cut-answer", serial_input(job, 0, some, {{4, 1, {60, 0}}}));
+    put_seed("serial_replies", name + "-flipped-bit", serial_input(job, 0, some, {{5, 2, {70, 0, 3}}}));
+    put_seed("serial_replies", name + "-noise-after", serial_input(job, 0, some, {{2, 3, {4, 1, 2, 3, 4}}}));
+    put_seed("serial_replies", name + "-late", serial_input(job, 0, some, {{6, 5, {}}}));
+    put_seed("serial_replies", name + "-forged", serial_input(job, 0, some, {{7, 4, Bytes(140, 0x47)}}));
+  }
+  put_seed("serial_replies", "memcarduino-slow-boot-old-firmware", serial_input(0, 1 | 2, some, {}));
+  put_seed("serial_replies", "dexdrive-power-lost", serial_input(4 | 2, 4, some, {}));
+  put_seed("serial_replies", "dexdrive-n64", serial_input(4, 8, some, {}));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -294,5 +322,6 @@ int main(int argc, char** argv) {
   put_seed("read_card_file", "pocketstation-sized", Bytes(131232, 0x77));
   import_seeds();
   adaptor_seeds();
+  serial_seeds();
   return 0;
 }

@@ -1,6 +1,7 @@
 // The card image file reader on files of any length and content, then the
 // analysis that "Open MC/GME" runs on what it loaded, and the card written
-// back in every format.
+// back in every format; and how a file dropped on the window is told a card
+// file or a save file from its first bytes.
 //
 // Input: the file's bytes. They are written to one file in /tmp per process,
 // which is removed when the process ends normally.
@@ -91,6 +92,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CardFileInfo info;
   const Failure failure = read_card_file(scratch.path, *card, opened, info);
   FUZZ_CHECK(opened);
+  // What opens as a card is a card file to the window's drop; what is not
+  // one is too short for a card, and goes to the save import.
+  FilePrefix file_start;
+  FUZZ_CHECK(!read_file_prefix(scratch.path, kCardFileTagBytes, file_start));
+  FUZZ_CHECK(is_card_file(file_start) || text_of(failure) == "Wrong file size !");
   if (failure) {
     // Refused with a message, and nothing of the file taken.
     FUZZ_CHECK(is_refusal(failure));

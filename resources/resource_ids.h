@@ -32,6 +32,11 @@
 #define IDC_TITLE 1039
 #define IDC_NEW_CARD 1041
 
+// System menu: the "Card Reader" submenu's items, 16 apart as system
+// commands must be (Windows keeps the low four bits).
+#define IDM_CARD_READER_FIRST 0x1400
+#define IDM_CARD_READER_LAST 0x14F0
+
 // Raw-save naming dialog.
 #define IDC_NAME_LICENSING 1001
 #define IDC_NAME_POCKETSTATION 1003
@@ -51,6 +56,7 @@
 
 // Commands of a slot's menu ("Delete Save" is the button's own command).
 #define IDM_EXPORT_SAVE_AS 0x1100
+#define IDM_SAVE_ICON_AS 0x1200
 #define IDM_COPY_SAVE_TO_FILE 0x1110
 #define IDM_RESTORE_SAVE 0x1120
 // Keys: Delete asks before it deletes; the menu key and Shift+F10 open the

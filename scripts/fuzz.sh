@@ -27,6 +27,7 @@ mkdir -p "$BUILD_DIR"
 cmake -S "$ROOT" -B "$FUZZ_DIR" "${FUZZ_CMAKE_OPTIONS[@]}" >"$FUZZ_DIR.configure.log" 2>&1 ||
   { cat "$FUZZ_DIR.configure.log"; exit 1; }
 cmake --build "$FUZZ_DIR" -j"$JOBS" || exit 1
+add_third_party_seeds "$FUZZ_DIR/corpus"
 
 run_one() {
   local target=$1

@@ -2,7 +2,7 @@
 # their build in build/fuzz and how one of them runs.
 : "${ROOT:?}" "${BUILD_DIR:?}"
 FUZZ_DIR="$BUILD_DIR/fuzz"
-FUZZ_TARGETS=(analyse_card read_card_file import_save export_delete slot_text adaptor_replies)
+FUZZ_TARGETS=(analyse_card read_card_file import_save export_delete slot_text adaptor_replies serial_replies)
 # clang from Debian; the top-level CMakeLists.txt instruments everything for
 # libFuzzer under AddressSanitizer and UBSan when QUILLCREST_FUZZ is on.
 FUZZ_CMAKE_OPTIONS=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang
@@ -16,9 +16,33 @@ fuzz_max_len() {
     read_card_file) echo 140000 ;;
     import_save) echo 262144 ;;
     export_delete | slot_text) echo 131080 ;;
-    adaptor_replies) echo 4096 ;;
+    adaptor_replies | serial_replies) echo 4096 ;;
     *) echo "unknown fuzz target $1" >&2; return 1 ;;
   esac
+}
+
+# The third-party corpus beside the project (QUILLCREST_THIRD_PARTY names
+# another folder): real files from other programs and consoles, never part
+# of the project. When it is there, add_third_party_seeds CORPUS copies each
+# file into the seeds of the targets that read its kind, as
+# CORPUS/TARGET/seed-third-party-*, at every run.
+THIRD_PARTY=${QUILLCREST_THIRD_PARTY:-$ROOT/../shared/third_party}
+add_third_party_seeds() {
+  local corpus=$1 file name size
+  [ -f "$THIRD_PARTY/MANIFEST.md" ] || return 0
+  mkdir -p "$corpus"/{analyse_card,read_card_file,export_delete,import_save}
+  while IFS= read -r -d '' file; do
+    name=seed-third-party-$(echo "${file#"$THIRD_PARTY"/}" | tr -c 'A-Za-z0-9.\n-' '_')
+    size=$(stat -c %s "$file")
+    cp "$file" "$corpus/read_card_file/$name"
+    if [ "$size" -eq 131072 ]; then
+      cp "$file" "$corpus/analyse_card/$name"
+      { printf '\x00\x00'; cat "$file"; } >"$corpus/export_delete/$name"
+    elif [ "$size" -lt 131072 ]; then
+      # Answer Yes, name a raw save TEST, no card given: the file follows.
+      { printf '\x06\x00\x00\x00\x04TEST'; cat "$file"; } >"$corpus/import_save/$name"
+    fi
+  done < <(find "$THIRD_PARTY" -type f ! -name MANIFEST.md -print0)
 }
 
 # run_fuzz_target TARGET SECONDS LOG [libFuzzer options and corpus folders...]

@@ -9,6 +9,9 @@ packages=(cmake make g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine
 # libcrypto signs the VMP and PSV files; the tests check those signatures
 # with the openssl tool.
 packages+=(libssl-dev openssl)
+# libpng and giflib write the command line's icon pictures; ImageMagick
+# (above) decodes them in the tests.
+packages+=(libpng-dev libgif-dev)
 # The Debian package of quillcrest-cli: its manual page is made from the
 # program's --help, and lintian checks the package.
 packages+=(help2man lintian)

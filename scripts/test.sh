@@ -76,6 +76,7 @@ source "$ROOT/scripts/fuzz_env.sh"
 # leak or a broken invariant fails it.
 fuzz_seconds=3
 if step "fuzz build" configure_and_build "$FUZZ_DIR" "${FUZZ_CMAKE_OPTIONS[@]}"; then
+  add_third_party_seeds "$FUZZ_DIR/corpus"
   for target in "${FUZZ_TARGETS[@]}"; do
     brief="$FUZZ_DIR/brief/$target"
     log="$FUZZ_DIR/logs/$target.brief.log"

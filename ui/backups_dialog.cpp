@@ -15,7 +15,6 @@
 #include "resources/resource_ids.h"
 #include "ui/app_state.h"
 #include "ui/card_commands.h"
-#include "ui/checks.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -107,6 +106,5 @@ void backups_command() {
   if (DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_BACKUPS), app.window, backups_dialog_proc, 0) !=
       IDOK)
     return;
-  const std::string chosen = shown.chosen;
-  if (confirm_loss()) load_card_file(chosen);
+  open_card_named(shown.chosen);
 }

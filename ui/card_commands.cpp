@@ -16,15 +16,7 @@ namespace {
 
 const char kSaveFilter[] = "Memory Card File\0*.mc;*.mcr;*.mcd;*.mcx\0";
 
-}  // namespace
-
-void open_card_file() {
-  if (!confirm_loss()) return;
-  std::string path;
-  if (ask_open_path(kCardFileFilter, path)) load_card_file(path);
-}
-
-void load_card_file(const std::string& path) {
+void open_without_asking(const std::string& path) {
   bool opened = false;
   CardFileInfo file;
   const Failure failure = read_card_file(path, app.card, opened, file);
@@ -36,6 +28,18 @@ void load_card_file(const std::string& path) {
   const Failure analysis = analyse_and_show();
   start_card_history();  // the card is the file's now, even one that is no card
   if (!show_failure(analysis) && !file.notice.empty()) show_warning(file.notice);
+}
+
+}  // namespace
+
+void open_card_file() {
+  if (!confirm_loss()) return;
+  std::string path;
+  if (ask_open_path(kCardFileFilter, path)) open_without_asking(path);
+}
+
+void open_card_named(const std::string& path) {
+  if (confirm_loss()) open_without_asking(path);
 }
 
 void save_card_file() {

@@ -5,8 +5,9 @@
 #include <string>
 
 void open_card_file();
-// Opens a card file as "Open MC/GME" does once its question was answered.
-void load_card_file(const std::string& path);
+// The same for a file already named: the question before a loaded card is
+// discarded, then the file.
+void open_card_named(const std::string& path);
 void save_card_file();
 void new_card();
 void delete_selected_save();

@@ -13,7 +13,7 @@ namespace {
 const DWORD kPathBufferSize = 256;
 
 bool run_dialog(bool save, const char* filter, const char* default_extension, DWORD flags,
-                std::string& path, int* type = nullptr, const std::string& suggested = "") {
+                std::string& path, int* chosen_filter = nullptr, const std::string& suggested = "") {
   char buffer[kPathBufferSize] = {};
   if (suggested.size() < kPathBufferSize) std::memcpy(buffer, suggested.data(), suggested.size());
   OPENFILENAMEA dialog = {};
@@ -27,7 +27,7 @@ bool run_dialog(bool save, const char* filter, const char* default_extension, DW
   dialog.Flags = flags;
   if (!(save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog))) return false;
   path = buffer;
-  if (type) *type = int(dialog.nFilterIndex);
+  if (chosen_filter) *chosen_filter = int(dialog.nFilterIndex);
   return true;
 }
 
@@ -37,7 +37,11 @@ bool ask_open_path(const char* filter, std::string& path) {
   return run_dialog(false, filter, nullptr, OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST, path);
 }
 
-bool ask_save_path(const char* filter, const char* default_extension, std::string& path, int* type,
+bool ask_save_path(const char* filter, const char* default_extension, std::string& path) {
+  return run_dialog(true, filter, default_extension, OFN_PATHMUSTEXIST, path);
+}
+
+bool ask_save_path(const char* filter, const char* default_extension, std::string& path, int& chosen_filter,
                    const std::string& suggested) {
-  return run_dialog(true, filter, default_extension, OFN_PATHMUSTEXIST, path, type, suggested);
+  return run_dialog(true, filter, default_extension, OFN_PATHMUSTEXIST, path, &chosen_filter, suggested);
 }

@@ -2,16 +2,23 @@
 
 #include <commctrl.h>
 
+#include <string>
+#include <vector>
+
+#include "card/icon.h"
 #include "resources/link_addresses.h"
 #include "resources/resource_ids.h"
 #include "ui/app_state.h"
 #include "ui/card_commands.h"
 #include "ui/checks.h"
+#include "ui/files_in.h"
 #include "ui/icon_bitmap.h"
+#include "ui/icon_commands.h"
 #include "ui/keys.h"
 #include "ui/link_static.h"
 #include "ui/message_box.h"
 #include "ui/save_commands.h"
+#include "ui/save_drag.h"
 #include "ui/slot_menu.h"
 #include "ui/slot_view.h"
 #include "ui/system_menu.h"
@@ -20,11 +27,11 @@
 namespace {
 
 const UINT_PTR kAnimationTimer = 0;
-const UINT kAnimationPeriodMs = 500;
+const UINT kAnimationPeriodMs = kIconFramePeriodMs;
 
-void initialise(HWND window) {
+void initialise(HWND window, const std::vector<std::string>* files) {
   app.window = window;  // owns the adaptor's message, shown before the window
-  connect_adaptor(window);
+  connect_reader(window);
   app.worker = nullptr;
   destroy_slot_icons();
   app.card = CardImage{};
@@ -40,6 +47,10 @@ void initialise(HWND window) {
   SetTimer(window, kAnimationTimer, kAnimationPeriodMs, nullptr);
   add_system_menu_items(window);
   install_keys();
+  accept_dropped_files(window);
+  let_slots_start_drags(window);
+  // Opened by the dialog's loop, once the window shows.
+  if (files && !files->empty()) open_files_later(*files);
 }
 
 void toggle_allow_corrupted(HWND window) {
@@ -59,6 +70,9 @@ void end_unless_busy(HWND window) {
 
 // Commands are recognised by control id alone, whatever the notification.
 void run_command(HWND window, int id) {
+  // Wine sends a choice in a submenu of the system menu as WM_COMMAND,
+  // Windows as WM_SYSCOMMAND.
+  if (system_menu_command(window, WPARAM(id))) return;
   if (id >= IDC_FIRST_SLOT && id <= IDC_LAST_SLOT) {
     if (require_card()) select_slot(id - IDC_FIRST_SLOT);
     return;
@@ -78,6 +92,7 @@ void run_command(HWND window, int id) {
     case IDC_FAST_READ: app.fast_read = true; break;
     case IDC_ALLOW_CORRUPTED: toggle_allow_corrupted(window); break;
     case IDC_EXIT: end_unless_busy(window); break;
+    case IDM_SAVE_ICON_AS: save_icon_as(app.selected); break;
     case IDM_EXPORT_SAVE_AS: export_save_as_command(); break;
     case IDM_COPY_SAVE_TO_FILE: copy_save_to_card_file_command(); break;
     case IDM_RESTORE_SAVE: restore_deleted_save(); break;
@@ -92,17 +107,16 @@ void run_command(HWND window, int id) {
 INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
-      initialise(window);
+      initialise(window, reinterpret_cast<const std::vector<std::string>*>(lparam));
       return TRUE;
     case WM_COMMAND:
-      if (!run_system_menu_item(LOWORD(wparam))) run_command(window, LOWORD(wparam));
+      run_command(window, LOWORD(wparam));
       return TRUE;
     case WM_SYSCOMMAND:
-      // The low four bits are the system's own.
-      return run_system_menu_item(UINT(wparam & 0xFFF0));
+      return system_menu_command(window, wparam) ? TRUE : FALSE;
     case WM_INITMENU:
     case WM_INITMENUPOPUP:
-      update_system_menu(window);
+      system_menu_opening(reinterpret_cast<HMENU>(wparam));
       return FALSE;
     case WM_CONTEXTMENU:
       return open_slot_menu(reinterpret_cast<HWND>(wparam), lparam);
@@ -126,6 +140,12 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_APP:
       finish_job();
       return TRUE;
+    case kOpenFilesMessage:
+      open_waiting_files();
+      return TRUE;
+    case WM_DROPFILES:
+      take_dropped_files(reinterpret_cast<HDROP>(wparam));
+      return TRUE;
     case WM_CLOSE:
       end_unless_busy(window);
       return TRUE;
@@ -135,6 +155,8 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
       return TRUE;
     case WM_DESTROY:
       remove_keys();
+      stop_accepting_files(window);
+      remove_dragged_files();
       destroy_slot_icons();
       destroy_bitmap(app.blank_icon);
       return FALSE;

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "card/card_image.h"
 #include "card/save_name.h"
@@ -14,6 +16,9 @@ namespace {
 
 // Shared with the import: empty means no name.
 char save_name[kSaveNameMax + 1];
+// A suggested name the controls cannot compose (a product code such as
+// SCAJ): it stands until all three lists have a choice.
+std::string suggested_name;
 
 const char* const kRegions[] = {"Japan", "America", "Europe"};
 const char* const kLicensings[] = {"Sony Computer", "Sony Licensed"};
@@ -45,23 +50,45 @@ void compose_save_name(HWND dialog) {
     const std::string name = compose_name(Region(region), Licensing(licensing), SaveType(type),
                                           number, file_part, pocket);
     std::memcpy(save_name, name.data(), name.size());
+  } else {
+    std::memcpy(save_name, suggested_name.data(), std::min(suggested_name.size(), kSaveNameMax));
   }
   SetDlgItemTextA(dialog, IDC_NAME_GENERATED, save_name);
 }
 
-void initialise(HWND dialog) {
+// Chooses the controls that compose the name, where they can.
+void fill_in(HWND dialog, const std::string& suggested) {
+  const std::optional<NameParts> parts = name_parts(suggested);
+  if (!parts) {
+    suggested_name = suggested;
+    return;
+  }
+  SendDlgItemMessageA(dialog, IDC_NAME_REGION, CB_SETCURSEL, WPARAM(parts->region), 0);
+  SendDlgItemMessageA(dialog, IDC_NAME_LICENSING, CB_SETCURSEL, WPARAM(parts->licensing), 0);
+  SendDlgItemMessageA(dialog, IDC_NAME_TYPE, CB_SETCURSEL, WPARAM(parts->type), 0);
+  // The five digits as the name holds them.
+  SetDlgItemTextA(dialog, IDC_NAME_NUMBER, suggested.substr(7, 5).c_str());
+  SetDlgItemTextA(dialog, IDC_NAME_FILE_PART, parts->file_part.c_str());
+  CheckDlgButton(dialog, IDC_NAME_POCKETSTATION, parts->pocketstation ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void initialise(HWND dialog, const std::string& suggested) {
   SendDlgItemMessageA(dialog, IDC_NAME_FILE_PART, EM_LIMITTEXT, 8, 0);
   SendDlgItemMessageA(dialog, IDC_NAME_NUMBER, EM_LIMITTEXT, 5, 0);
   fill_combo(dialog, IDC_NAME_REGION, kRegions, 3);
   fill_combo(dialog, IDC_NAME_LICENSING, kLicensings, 2);
   fill_combo(dialog, IDC_NAME_TYPE, kTypes, 3);
   save_name[0] = 0;
+  suggested_name.clear();
+  if (suggested.empty()) return;
+  fill_in(dialog, suggested);
+  compose_save_name(dialog);
 }
 
-INT_PTR CALLBACK name_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+INT_PTR CALLBACK name_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
-      initialise(dialog);
+      initialise(dialog, *reinterpret_cast<const std::string*>(lparam));
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wparam)) {
@@ -98,10 +125,10 @@ INT_PTR CALLBACK name_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
 
 }  // namespace
 
-std::string run_name_dialog() {
+std::string run_name_dialog(const std::string& suggested) {
   save_name[0] = 0;  // a dialog that cannot be created gives no name
   if (DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_RAW_SAVE_NAME), nullptr, name_dialog_proc,
-                      0) == -1) {
+                      reinterpret_cast<LPARAM>(&suggested)) == -1) {
     ShowWindow(app.window, SW_SHOWNORMAL);
     return "";
   }

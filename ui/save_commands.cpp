@@ -16,17 +16,20 @@ namespace {
 const char kImportFilter[] = "Memory Card Single Save File\0*.mcs;*.bin\0";
 const char kExportFilter[] = "Single Save File\0*.mcs\0";
 
-void import_from(const std::string& path) {
+}  // namespace
+
+void import_save_from(const std::string& path) {
   FilePrefix file;
   if (show_failure(read_save_file(path, file))) return;
   ImportQuestions questions;
   questions.import_ragged_file = [] {
     return ask_yes_no("Binary File is not multiple of 8k !\nDo you want to import it anyway ?");
   };
-  // A raw file carries no directory frame: the user names the save.
-  questions.name_raw_save = [] {
+  // A raw file carries no directory frame: the user names the save, from
+  // the name its file's name holds, if any.
+  questions.name_raw_save = [&path] {
     ShowWindow(app.window, SW_HIDE);
-    return run_name_dialog();
+    return run_name_dialog(save_name_in_file_name(path));
   };
   questions.notice = [](const std::string& text) { show_warning(text); };
   bool imported = false;
@@ -34,6 +37,8 @@ void import_from(const std::string& path) {
   if (!show_failure(name_ps2_container(path, failure)) && imported)
     analyse_and_show();
 }
+
+namespace {
 
 // "Export Save to MCS" writes MCS unless the name asks for another format
 // (.psx, .psv, .bin, ...); "Export Save As..." offers the four as file
@@ -51,7 +56,7 @@ void export_selected_save(bool choose_format) {
   int type = 1;
   const bool chosen =
       choose_format
-          ? ask_save_path(kExportAsFilter, "mcs", path, &type,
+          ? ask_save_path(kExportAsFilter, "mcs", path, type,
                           safe_file_name(DirectoryFrame{directory_frame(app.card, app.selected)}.name()))
           : ask_save_path(kExportFilter, "mcs", path);
   if (!chosen) return;
@@ -67,7 +72,7 @@ void export_selected_save(bool choose_format) {
 void import_save_command() {
   if (!require_card()) return;
   std::string path;
-  if (ask_open_path(kImportFilter, path)) import_from(path);
+  if (ask_open_path(kImportFilter, path)) import_save_from(path);
 }
 
 void export_save_command() { export_selected_save(false); }

@@ -22,6 +22,7 @@ struct SlotMenuItem {
 };
 const SlotMenuItem kItems[] = {
     {IDM_EXPORT_SAVE_AS, "Export Save As...", holds_blocks},
+    {IDM_SAVE_ICON_AS, "Save Icon As...", holds_blocks},
     {IDM_COPY_SAVE_TO_FILE, "Copy Save to Card File...", holds_blocks},
     {IDM_RESTORE_SAVE, "Restore Deleted Save", holds_deleted_save},
     {IDC_DELETE_SAVE, "Delete Save", holds_blocks},

@@ -7,6 +7,7 @@
 #include "ui/backups_dialog.h"
 #include "ui/check_dialog.h"
 #include "ui/message_box.h"
+#include "ui/reader_menu.h"
 #include "ui/undo_commands.h"
 
 namespace {
@@ -56,21 +57,24 @@ void add_system_menu_items(HWND window) {
   if (!menu) return;
   for (const SystemMenuItem& item : kItems)
     AppendMenuA(menu, item.id ? MF_STRING : MF_SEPARATOR, item.id, item.text);
-  update_system_menu(window);
+  add_reader_menu(menu);
+  system_menu_opening(menu);
 }
 
-void update_system_menu(HWND window) {
-  HMENU menu = GetSystemMenu(window, FALSE);
+void system_menu_opening(HMENU menu) {
+  refresh_reader_menu(menu);
+  HMENU system_menu = GetSystemMenu(app.window, FALSE);
   for (const SystemMenuItem& item : kItems)
     if (item.available)
-      EnableMenuItem(menu, item.id, MF_BYCOMMAND | (item.available() ? MF_ENABLED : MF_GRAYED));
+      EnableMenuItem(system_menu, item.id, MF_BYCOMMAND | (item.available() ? MF_ENABLED : MF_GRAYED));
 }
 
-bool run_system_menu_item(UINT id) {
+bool system_menu_command(HWND window, WPARAM command) {
+  const UINT id = UINT(command & 0xFFF0);  // the low four bits are Windows' own
   for (const SystemMenuItem& item : kItems)
     if (item.id && item.id == id) {
       item.run();
       return true;
     }
-  return false;
+  return reader_menu_command(window, id);
 }

@@ -1,15 +1,17 @@
 // The window's items below the system menu's own (the title bar's icon,
-// Alt+Space). Their commands arrive as WM_SYSCOMMAND; the keys of the
+// Alt+Space): Undo, Redo, Check Card..., Backups..., New Window, and the
+// "Card Reader" submenu (reader_menu.h). Their commands arrive as
+// WM_SYSCOMMAND (Wine sends a submenu's as WM_COMMAND); the keys of the
 // accelerator table that name them (Ctrl+Z, Ctrl+Y) arrive the same way.
-// A submenu joins in add_system_menu_items with AppendMenu(MF_POPUP), its
-// commands in run_system_menu_item.
+// Another submenu joins in add_system_menu_items, its commands in
+// system_menu_command.
 #pragma once
 
 #include <windows.h>
 
 void add_system_menu_items(HWND window);
-// Greys what cannot be done now (Undo, Redo): on WM_INITMENU and
-// WM_INITMENUPOPUP, which also come before a key runs an item.
-void update_system_menu(HWND window);
-// Runs the item with this command id; false when it is none of them.
-bool run_system_menu_item(UINT id);
+// WM_INITMENU and WM_INITMENUPOPUP: a menu of the window opens, or a key
+// is about to run one of its items. Greys what cannot be done now.
+void system_menu_opening(HMENU menu);
+// WM_SYSCOMMAND or WM_COMMAND: true when the command was one of these items.
+bool system_menu_command(HWND window, WPARAM command);

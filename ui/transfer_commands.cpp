@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "adaptor/adaptor_link.h"
 #include "adaptor/transfer_jobs.h"
 #include "files/backups.h"
 #include "resources/resource_ids.h"
@@ -158,12 +159,57 @@ void finish_job() {
   show_failure(failure);
 }
 
-void connect_adaptor(HWND window) {
+namespace {
+
+const char kSettingsKey[] = "Software\\Quillcrest";
+const char kReaderValue[] = "Reader";  // in the --reader form
+
+ReaderChoice stored_reader() {
+  char text[512] = "";
+  DWORD size = sizeof text;
+  if (RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, kReaderValue, RRF_RT_REG_SZ, nullptr, text, &size) !=
+      ERROR_SUCCESS)
+    return ReaderChoice{};
+  return parse_reader(text).value_or(ReaderChoice{});
+}
+
+void store_reader(const ReaderChoice& choice) {
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    return;
+  const std::string text = reader_text(choice);
+  RegSetValueExA(key, kReaderValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 DWORD(text.size() + 1));
+  RegCloseKey(key);
+}
+
+void enable_transfers(HWND window, bool enabled) {
+  EnableWindow(GetDlgItem(window, IDC_READ_CARD), enabled);
+  EnableWindow(GetDlgItem(window, IDC_WRITE_CARD), enabled);
+}
+
+// The adaptor opens at once (or says why not); a serial reader is left
+// to the first job.
+void connect(HWND window) {
+  if (current_reader().kind != ReaderKind::ps3) return enable_transfers(window, true);
   const Failure failure = open_adaptor();
-  if (!failure) return;
-  show_error(failure->text, "USB Error");
-  EnableWindow(GetDlgItem(window, IDC_READ_CARD), FALSE);
-  EnableWindow(GetDlgItem(window, IDC_WRITE_CARD), FALSE);
+  if (failure) show_error(failure->text, "USB Error");
+  enable_transfers(window, !failure);
+}
+
+}  // namespace
+
+void connect_reader(HWND window) {
+  use_reader(stored_reader());
+  connect(window);
+}
+
+void choose_reader(HWND window, const ReaderChoice& choice) {
+  if (job_running()) return;
+  use_reader(choice);
+  store_reader(choice);
+  connect(window);
 }
 
 void read_card_command() {

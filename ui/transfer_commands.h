@@ -4,8 +4,16 @@
 
 #include <windows.h>
 
-// At start-up: opens the adaptor, or says why not and disables both commands.
-void connect_adaptor(HWND window);
+#include "adaptor/reader.h"
+
+// At start-up: the reader chosen last (kept in the registry), the PS3
+// adaptor unless another was. The adaptor is opened now, or the window says
+// why not and disables both commands; a serial reader is opened by the
+// first job, on the job's thread (a board may take seconds to answer).
+void connect_reader(HWND window);
+// The reader the jobs use from now on, kept for the next start; for the
+// PS3 adaptor as at start-up. Not while a job runs.
+void choose_reader(HWND window, const ReaderChoice& choice);
 void read_card_command();
 // Posted by a job when its progress moved: the window shows the latest position.
 const UINT kProgressMessage = WM_APP + 1;

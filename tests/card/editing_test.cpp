@@ -119,12 +119,64 @@ TEST(UndeleteSave, RefusesASaveWhoseBlocksWereTakenOrUnlinked) {
             "Cannot undelete slot 5: the block in slot 3 now belongs to another save.");
   EXPECT_EQ(card.bytes, taken.bytes);
 
-  // Deleted by a tool that also cut the links: only the first block is left.
+  // Its first link cut: of its blocks only slot 10 follows it in slot order.
   card = deleted;
   set_link(card, 4, 0xFF);
   EXPECT_EQ(undelete_text(card, 4),
-            "Cannot undelete slot 5: its size field says 24576 bytes, but its chain holds 1 block.");
+            "Cannot undelete slot 5: its size field says 24576 bytes, but its chain holds 1 block, and "
+            "its links cannot be rebuilt: only 1 deleted further block follows it.");
   EXPECT_FALSE(deleted_saves(card).back().has_first);  // slot 10, now out of reach
+}
+
+// Deleted as DuckStation deletes: the states flipped and every link 0xFFFF.
+void delete_clearing_links(CardImage& card, const std::vector<int>& slots) {
+  delete_save(card, slots[0]);
+  for (int slot : slots) set_link(card, slot, 0xFF);
+}
+
+TEST(UndeleteSave, RebuildsClearedLinksOnlyWhereTheBlocksLeaveNoDoubt) {
+  // Placed in ascending free blocks around a live save, then deleted.
+  CardImage card = blank_card();
+  SaveSpec three;
+  three.blocks = 3;
+  put_save(card, three, {2, 5, 9});
+  put_save(card, SaveSpec{}, {3});
+  const CardImage live = card;
+  delete_clearing_links(card, {2, 5, 9});
+  ASSERT_EQ(deleted_saves(card).size(), 1u);
+  EXPECT_EQ(deleted_saves(card)[0].slots, (std::vector<int>{2, 5, 9}));
+  EXPECT_FALSE(undelete_save(card, 2));
+  EXPECT_EQ(card.bytes, live.bytes);
+
+  // Another deleted save's last block lies first in slot order: which blocks
+  // are whose is a guess.
+  card = live;
+  SaveSpec two;
+  two.blocks = 2;
+  two.seed = 9;
+  put_save(card, two, {12, 4});
+  delete_save(card, 12);
+  set_state(card, 12, 0x00);  // its first block lost: slot 5 is a lone last block
+  delete_clearing_links(card, {2, 5, 9});
+  const CardImage doubtful = card;
+  EXPECT_EQ(undelete_text(card, 2),
+            "Cannot undelete slot 3: its size field says 24576 bytes, but its chain holds 1 block, and "
+            "its links cannot be rebuilt: the block in slot 5 is a last block, where a middle block "
+            "belongs.");
+  EXPECT_EQ(card.bytes, doubtful.bytes);
+
+  // Two saves with cleared links that could each take slot 4.
+  card = blank_card();
+  put_save(card, two, {0, 3});
+  two.seed = 30;
+  put_save(card, two, {1, 4});
+  delete_clearing_links(card, {0, 3});
+  delete_clearing_links(card, {1, 4});
+  EXPECT_EQ(undelete_text(card, 1),
+            "Cannot undelete slot 2: its size field says 16384 bytes, but its chain holds 1 block, and "
+            "its links cannot be rebuilt: the block in slot 4 could also be a block of the deleted save "
+            "in slot 1.");
+  EXPECT_NE(undelete_text(card, 0), "");
 }
 
 TEST(PlaceSave, FillsFreeSlotsInAscendingOrderWithLinkedCopiesOfTheTemplate) {

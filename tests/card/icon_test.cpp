@@ -2,7 +2,10 @@
 
 #include <cstring>
 
+#include "card/analysis.h"
 #include "card/icon.h"
+#include "card/icon_picture.h"
+#include "tests/support/card_maker.h"
 
 namespace {
 
@@ -83,6 +86,65 @@ TEST(Placeholders, FollowTheStripedPatternInTheirColours) {
       ASSERT_EQ(pixel(white_placeholder(), x, y), white) << x << "," << y;
       ASSERT_EQ(pixel(red_placeholder(), x, y), red) << x << "," << y;
     }
+}
+
+// A card whose save in slots 1-2 has three icon frames of 16 colours in a
+// pattern, colour 0x0000 in entries 0 and 6 (transparent) and 0x8000 in 5.
+CardImage patterned_card(SlotTable& slots) {
+  CardImage card = blank_card();
+  SaveSpec save;
+  save.blocks = 2;
+  save.icon_frames = 3;
+  for (int i = 0; i < 16; ++i) save.colours[i] = uint16_t(0x0421 * i);
+  save.colours[0] = save.colours[6] = 0x0000;
+  save.colours[5] = 0x8000;
+  put_save(card, save, {1, 2});
+  for (int k = 0; k < 3; ++k)
+    for (int b = 0; b < 128; ++b) card.bytes[2 * 8192 + (k + 1) * 128 + b] = uint8_t(b * 7 + k * 0x35);
+  EXPECT_FALSE(analyse_card(card, slots, false));
+  return card;
+}
+
+TEST(IconPicture, IsTheWindowsIconScaledWithoutSmoothingAndTransparentWhereItsColourIsZero) {
+  SlotTable slots;
+  const CardImage card = patterned_card(slots);
+  IconPicture picture;
+  ASSERT_FALSE(make_icon_picture(card, slots, 2, 32, picture));  // a further block: its save
+  ASSERT_EQ(picture.frames.size(), 3u);
+  EXPECT_EQ(picture.frame_delay_ms, 500);
+  EXPECT_EQ(picture.transparent_index, 0);
+  EXPECT_EQ(picture.palette[5].alpha, 255);
+  bool transparent_seen = false;
+  for (int k = 0; k < 3; ++k)
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) {
+        const PictureColour& c = picture.palette[picture.frames[k][y * 32 + x]];
+        const Rgb shown = pixel(slots.icons[1].frames[k], x, y);
+        ASSERT_EQ((Rgb{c.red, c.green, c.blue}), shown) << k << ": " << x << "," << y;
+        // Entry 6 is as transparent as 0, and shares its index.
+        if (c.alpha == 0) {
+          ASSERT_EQ(picture.frames[k][y * 32 + x], 0);
+          transparent_seen = true;
+        }
+      }
+  EXPECT_TRUE(transparent_seen);
+}
+
+// (Empty and corrupted slots are refused by the command line's tests.)
+TEST(IconPicture, AnIconlessSaveIsOneBlackFrameAndOddSizesAreRefused) {
+  SlotTable slots;
+  CardImage card = patterned_card(slots);
+  SaveSpec iconless;
+  iconless.icon_frames = 0;
+  put_save(card, iconless, {5});
+  ASSERT_FALSE(analyse_card(card, slots, false));
+  IconPicture picture;
+  ASSERT_FALSE(make_icon_picture(card, slots, 5, 16, picture));
+  ASSERT_EQ(picture.frames.size(), 1u);  // black, as the window shows it
+  EXPECT_EQ(picture.transparent_index, -1);
+  for (uint8_t index : picture.frames[0]) ASSERT_EQ(picture.palette[index].alpha, 255);
+  EXPECT_EQ(picture.palette[picture.frames[0][0]].red, 0);
+  EXPECT_TRUE(make_icon_picture(card, slots, 1, 48, picture));
 }
 
 }  // namespace

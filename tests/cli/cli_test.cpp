@@ -2,14 +2,22 @@
 // status and the files it leaves. The adaptor commands run the emulated build.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <string>
 
+#include "adaptor/emulator/pty_reader.h"
 #include "card/editing.h"
 #include "tests/cli/run_program.h"
 #include "tests/files/temp_folder.h"
 #include "tests/support/card_maker.h"
 #include "tests/support/openssl_signature.h"
+
+// The readers by name in the tests' descriptions.
+void PrintTo(ReaderKind kind, std::ostream* out) {
+  *out << (kind == ReaderKind::ps3 ? "ps3" : kind == ReaderKind::memcarduino ? "memcarduino" : "dexdrive");
+}
 
 namespace {
 
@@ -112,8 +120,10 @@ TEST(Cli, EditsCardFilesAndLeavesThemWholeWhenItFails) {
   write_file(folder.path("big.mcs"), mcs_file(big));
   run = cli({"import", card, folder.path("big.mcs")});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err,
-            "Not enough space on the current Memory Card to import this file !\nYou need 9 free blocks.\n");
+  // Each failure names the file it is about, the window's words after it.
+  EXPECT_EQ(run.err, "quillcrest-cli: " + card +
+                         ": Not enough space on the current Memory Card to import this file !\nYou need 9 free "
+                         "blocks.\n");
   write_file(folder.path("game.bin"), raw_save_file(SaveSpec{}));
   run = cli({"import", card, folder.path("game.bin")});
   EXPECT_EQ(run.status, 1);
@@ -123,14 +133,20 @@ TEST(Cli, EditsCardFilesAndLeavesThemWholeWhenItFails) {
   write_file(folder.path("ragged.bin"), ragged);
   run = cli({"import", card, folder.path("ragged.bin"), "--name", "BASLUS-00009RAG"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(starts_with(run.err, "Binary File is not multiple of 8k !\n"
-                                   "Do you want to import it anyway ?\nAnswered No")) << run.err;
+  EXPECT_TRUE(starts_with(run.err, "quillcrest-cli: " + folder.path("ragged.bin") +
+                                       ": Binary File is not multiple of 8k !\n"
+                                       "Do you want to import it anyway ?\nAnswered No")) << run.err;
   run = cli({"delete", card, "10"});  // a free slot
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "Empty Block !\n");
+  EXPECT_EQ(run.err, "quillcrest-cli: " + card + ": Empty Block !\n");
   run = cli({"export", card, "5", folder.path("broken.mcs")});
-  EXPECT_EQ(run.err, "Corrupted Block !\n");
+  EXPECT_EQ(run.err, "quillcrest-cli: " + card + ": Corrupted Block !\n");
   EXPECT_TRUE(read_file(folder.path("broken.mcs")).empty());
+  run = cli({"icon", card, "10", folder.path("free.png")});
+  EXPECT_EQ(run.err, "quillcrest-cli: " + card + ": Empty Block !\n");
+  run = cli({"icon", card, "5", folder.path("broken.gif")});
+  EXPECT_EQ(run.err, "quillcrest-cli: " + card + ": Corrupted Block !\n");
+  EXPECT_TRUE(read_file(folder.path("free.png")).empty() && read_file(folder.path("broken.gif")).empty());
   EXPECT_EQ(read_file(card), with_race);
 
   // With --yes and --output the original stays, the new card holds the save.
@@ -144,6 +160,8 @@ TEST(Cli, EditsCardFilesAndLeavesThemWholeWhenItFails) {
   run = cli({"export", card, "3", folder.path("pocket.mcs")});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(read_file(folder.path("pocket.mcs")).size(), 128u + 2 * 8192);
+  run = cli({"icon", card, "3", folder.path("pocket.png"), "--size=32"});
+  EXPECT_EQ(run.out, "Wrote the icon of slot 2 (BISLPSP00001GAME) to " + folder.path("pocket.png") + ", 32x32.\n");
   run = cli({"delete", card, "3"});
   EXPECT_EQ(run.out, "Deleted slot 2 (BISLPSP00001GAME, 2 blocks) from " + card + ".\n");
   EXPECT_TRUE(starts_with(cli({"list", card}).out, "1\tsave\t1\t1 Block, America"));
@@ -158,7 +176,7 @@ TEST(Cli, EditsCardFilesAndLeavesThemWholeWhenItFails) {
   write_file(folder.path("short.mcr"), Bytes(1000, 0));
   run = cli({"list", folder.path("short.mcr")});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "Wrong file size !\n");
+  EXPECT_EQ(run.err, "quillcrest-cli: " + folder.path("short.mcr") + ": Wrong file size !\n");
 }
 
 TEST(Cli, UndeletesWhatWasDeletedAndChecksCardsWithoutChangingThem) {
@@ -182,7 +200,9 @@ TEST(Cli, UndeletesWhatWasDeletedAndChecksCardsWithoutChangingThem) {
   const Bytes before = read_file(card);
   run = cli({"undelete", card, "3"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "Cannot undelete slot 3: it holds a further block of a deleted save, not its first block.\n");
+  EXPECT_EQ(run.err, "quillcrest-cli: " + card +
+                         ": Cannot undelete slot 3: it holds a further block of a deleted save, not its first "
+                         "block.\n");
   EXPECT_EQ(read_file(card), before);
 
   run = cli({"check", folder.path("back.mcr")});
@@ -251,6 +271,14 @@ TEST(Cli, ConvertsCopiesAndExportsBetweenFormatsKeepingSignaturesAndComments) {
   run = cli({"list", vmp});
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(starts_with(run.err, "The signature of this VMP card is wrong")) << run.err;
+  // check counts it a fault: the PSP shows such a card empty.
+  run = cli({"check", vmp, "--json"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(starts_with(run.out, "{\"sound\": false, \"faults\": [\n  {\"fault\": \"bad-signature\", "
+                                   "\"frames\": [], ")) << run.out;
+  // Written again it is signed anew: only the card's own fault is left.
+  ASSERT_EQ(cli({"convert", vmp, folder.path("again.vmp")}).status, 0);
+  EXPECT_TRUE(starts_with(cli({"check", folder.path("again.vmp")}).out, "bad-directory-checksum (frame 5)"));
 
   // Every save, named after itself: what a file name cannot hold replaced,
   // the save's real name reported.
@@ -266,6 +294,74 @@ TEST(Cli, ConvertsCopiesAndExportsBetweenFormatsKeepingSignaturesAndComments) {
   EXPECT_EQ(Bytes(psv.begin() + 0x1C, psv.begin() + 0x30), openssl_signature(psv, 8, 0x1C));
 }
 
+TEST(Cli, ListsASingleSaveFileAndNamesARawSaveAfterItsFile) {
+  TempFolder folder;
+  SaveSpec suikoden = pocket_save();
+  suikoden.name = "BASLUS-00958GS2-7";
+  write_file(folder.path("save.psv"), signed_by_openssl(psv_file(suikoden), 8, 0x1C));
+  ProgramRun run = cli({"list", folder.path("save.psv")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "format\tpsv\nname\tBASLUS-00958GS2-7\ntitle\t\xE3\x83\x9D\xE3\x82\xB1\xE3\x83\x83\xE3\x83\x88\n"
+                     "blocks\t2\nregion\tAmerica\ninfo\t2 Blocks, America, SLUS-00958 : GS2-7\nsignature\tvalid\n");
+  write_file(folder.path("unsigned.psv"), psv_file(suikoden));
+  run = cli({"list", folder.path("unsigned.psv"), "--json"});
+  EXPECT_EQ(run.out, "{\"format\": \"psv\", \"name\": \"BASLUS-00958GS2-7\", \"name_from_file_name\": false, "
+                     "\"title\": \"\xE3\x83\x9D\xE3\x82\xB1\xE3\x83\x83\xE3\x83\x88\", \"blocks\": 2, "
+                     "\"region\": \"America\", \"info\": \"2 Blocks, America, SLUS-00958 : GS2-7\", "
+                     "\"signature\": \"wrong\"}\n");
+
+  // A raw save takes the name its file's name holds, the prefix and the
+  // extension left out; --name still wins.
+  const std::string raw = folder.path("Suikoden 2-BASLUS-00958GS2-7.srm");
+  write_file(raw, raw_save_file(suikoden));
+  EXPECT_NE(cli({"list", raw}).out.find("\nname\tBASLUS-00958GS2-7\t(from the file name)\n"), std::string::npos);
+  const std::string card = folder.path("card.mcr");
+  write_file(card, card_bytes(blank_card()));
+  run = cli({"import", card, raw});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Imported BASLUS-00958GS2-7 (2 blocks, named after its file) into slot 1 of " + card + ".\n");
+  run = cli({"import", card, raw, "--name", "BASLUS-00958OTHER"});
+  EXPECT_EQ(run.out, "Imported BASLUS-00958OTHER (2 blocks) into slot 3 of " + card + ".\n");
+  write_file(folder.path("game.bin"), raw_save_file(SaveSpec{}));
+  run = cli({"import", card, folder.path("game.bin")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(starts_with(run.err, "quillcrest-cli: " + folder.path("game.bin") +
+                                       ": This save file carries no save name: give it with --name")) << run.err;
+  EXPECT_TRUE(starts_with(cli({"list", folder.path("game.bin")}).out,
+                          "format\traw\nname\t(none: import asks for --name)\ntitle\tDEMO\n"));
+}
+
+// Some emulators write a wrong header checksum on a card that is otherwise sound.
+TEST(Cli, ACardWithAWrongHeaderChecksumOpensOnlyWithAllowCorruptedAndStaysAsItWas) {
+  TempFolder folder;
+  CardImage card = listed_card();
+  frame(card, 0)[127] = 0x42;
+  const std::string path = folder.path("memcard1.mcd");
+  write_file(path, card_bytes(card));
+  ProgramRun run = cli({"list", path});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "quillcrest-cli: " + path +
+                         ": Wrong Memory Card format. The card begins with \"MC\", but its header checksum is wrong "
+                         "(0x42, where 0x0E belongs): --allow-corrupted opens it anyway.\n");
+  // A command that has no such option says which ones have it.
+  run = cli({"delete", path, "1"});
+  EXPECT_NE(run.err.find("list, export, convert and copy from it open it anyway with --allow-corrupted"),
+            std::string::npos) << run.err;
+
+  run = cli({"list", path, "--allow-corrupted"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(starts_with(run.err, "Warning: " + path + ": its header checksum is wrong")) << run.err;
+  EXPECT_TRUE(starts_with(run.out, "1\tsave\t1\t1 Block, America, SLUS-00001 : DEMO")) << run.out;
+  EXPECT_EQ(cli({"convert", path, folder.path("out.gme"), "--allow-corrupted"}).status, 0);
+  const Bytes gme = read_file(folder.path("out.gme"));
+  ASSERT_EQ(gme.size(), 134976u);
+  EXPECT_EQ(Bytes(gme.begin() + 3904, gme.end()), card_bytes(card));
+  EXPECT_EQ(cli({"export", path, "2", folder.path("pocket.mcs"), "--allow-corrupted"}).status, 0);
+  write_file(folder.path("target.mcr"), card_bytes(blank_card()));
+  EXPECT_EQ(cli({"copy", path, "2", folder.path("target.mcr"), "--allow-corrupted"}).status, 0);
+  EXPECT_EQ(read_file(path), card_bytes(card));
+}
+
 TEST(Cli, AWrongCommandLineIsExitStatusTwoWithTheUsage) {
   for (const std::vector<std::string>& words :
        std::vector<std::vector<std::string>>{{},
@@ -279,8 +375,13 @@ TEST(Cli, AWrongCommandLineIsExitStatusTwoWithTheUsage) {
                                              {"check", "card.mcr", "--adaptor"},
                                              {"undelete", "card.mcr", "0"},
                                              {"backups", "card.mcr"},
+                                             {"icon", "card.mcr", "1", "icon.bmp"},
+                                             {"icon", "card.mcr", "1", "icon.png", "--size", "48"},
                                              {"import", "card.mcr", "a.bin", "--name"},
-                                             {"import", "card.mcr", "a.bin", "--name", "BASLUS-00001ABCDEFGHI"}}) {
+                                             {"import", "card.mcr", "a.bin", "--name", "BASLUS-00001ABCDEFGHI"},
+                                             {"read", "card.mcr", "--reader", "memcarduino"},
+                                             {"list", "--adaptor", "--reader", "dexdrive:COM1@9600"},
+                                             {"readers", "--json"}}) {
     const ProgramRun run = cli(words);
     EXPECT_EQ(run.status, 2) << testing::PrintToString(words);
     EXPECT_NE(run.err.find("Usage: quillcrest-cli"), std::string::npos);
@@ -292,32 +393,81 @@ TEST(Cli, AWrongCommandLineIsExitStatusTwoWithTheUsage) {
   EXPECT_EQ(cli({"--version"}).out, "quillcrest-cli 1.0.0.0\n");
 }
 
-class CliAdaptor : public testing::Test {
+// The card in a reader: the emulated PS3 adaptor, or an emulated serial
+// reader on a pseudo-terminal, which the program reaches through its real
+// serial code (named by QUILLCREST_READER). Both keep the card and their
+// counts in the same state files.
+class ReaderFixture : public testing::Test {
  protected:
   // The emulated card starts from `card` and keeps what the last run left.
   void plug_in(const CardImage& card) { write_file(real, card_bytes(card)); }
+  bool serial() const { return kind != ReaderKind::ps3; }
   ProgramRun run(const std::vector<std::string>& arguments, const std::string& faults = "") {
-    return cli(arguments, {{"QUILLCREST_EMULATED_CARD", real},
-                           {"QUILLCREST_EMULATED_STATE", real},
-                           {"QUILLCREST_EMULATED_FAULT", faults},
-                           {"XDG_DATA_HOME", data_home}});
+    std::map<std::string, std::string> environment = {{"XDG_DATA_HOME", data_home}};
+    if (!serial()) {
+      environment.insert({{"QUILLCREST_EMULATED_CARD", real},
+                          {"QUILLCREST_EMULATED_STATE", real},
+                          {"QUILLCREST_EMULATED_FAULT", faults}});
+      return cli(arguments, environment);
+    }
+    PtyReaderSetup setup;
+    setup.kind = kind;
+    setup.state_path = real;
+    EXPECT_TRUE(parse_serial_faults(faults, setup.faults)) << faults;
+    auto card = std::make_unique<CardImage>();
+    const Bytes bytes = read_file(real);
+    std::copy(bytes.begin(), bytes.end(), card->bytes.begin());
+    PtyReader reader;
+    std::string why;
+    EXPECT_TRUE(reader.start(*card, setup, why)) << why;
+    port = reader.path();
+    environment["QUILLCREST_READER"] = reader_form();
+    return cli(arguments, environment);
   }
   std::string counts() {
     const Bytes bytes = read_file(real + ".counts");
     return std::string(bytes.begin(), bytes.end());
   }
+  // The counts' first lines: a serial reader's frame commands tell of the
+  // card themselves, it has no detect command.
+  std::string counts_start(int detects, int reads, int writes = -1) const {
+    return "detects " + std::to_string(serial() ? 0 : detects) + "\nreads " + std::to_string(reads) + "\n" +
+           (writes >= 0 ? "writes " + std::to_string(writes) + "\n" : "");
+  }
+  // --reader for the serial reader of the last run.
+  std::string reader_form() const { return (kind == ReaderKind::dexdrive ? "dexdrive:" : "memcarduino:") + port; }
+  std::string reader_name() const { return (kind == ReaderKind::dexdrive ? "DexDrive on " : "MemCARDuino on ") + port; }
+  ReaderKind kind = ReaderKind::ps3;
+  std::string port;  // the serial reader's, in the last run
   TempFolder folder;
   const std::string real = folder.path("real.mcr");
   std::string data_home = folder.path("data");
   const std::string backups = data_home + "/quillcrest/backups/";
 };
 
-TEST_F(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
+class CliAdaptor : public ReaderFixture, public testing::WithParamInterface<ReaderKind> {
+ protected:
+  void SetUp() override { kind = GetParam(); }
+};
+class CliSerialReader : public CliAdaptor {};
+class CliPs3Adaptor : public ReaderFixture {};
+
+std::string reader_test_name(const testing::TestParamInfo<ReaderKind>& info) {
+  return info.param == ReaderKind::ps3 ? "Ps3Adaptor" : info.param == ReaderKind::memcarduino ? "MemCARDuino" : "DexDrive";
+}
+
+INSTANTIATE_TEST_SUITE_P(EachReader, CliAdaptor,
+                         testing::Values(ReaderKind::ps3, ReaderKind::memcarduino, ReaderKind::dexdrive),
+                         reader_test_name);
+INSTANTIATE_TEST_SUITE_P(EachSerialReader, CliSerialReader,
+                         testing::Values(ReaderKind::memcarduino, ReaderKind::dexdrive), reader_test_name);
+
+TEST_P(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
   plug_in(listed_card());
   ProgramRun result = run({"list", "--adaptor"});
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_TRUE(starts_with(result.out, "1\tsave\t1\t1 Block, America, SLUS-00001 : DEMO\tBASL"));
-  EXPECT_TRUE(starts_with(counts(), "detects 16\nreads 76\nwrites 0\n")) << counts();
+  EXPECT_TRUE(starts_with(counts(), counts_start(16, 76, 0))) << counts();
 
   result = run({"read", folder.path("backup.mcr")});
   EXPECT_EQ(result.out, "Read the card into " + folder.path("backup.mcr") + " (4/15).\n");
@@ -334,7 +484,7 @@ TEST_F(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
   ASSERT_TRUE(starts_with(result.out, "Backed up the card into " + backups)) << result.out;
   const std::string backup = result.out.substr(24, result.out.find(".\n") - 24);
   EXPECT_EQ(result.out.substr(result.out.find('\n') + 1), "Wrote 64 frames, verified 64.\n");
-  EXPECT_TRUE(starts_with(counts(), "detects 3\nreads 1088\nwrites 64\n")) << counts();
+  EXPECT_TRUE(starts_with(counts(), counts_start(3, 1088, 64))) << counts();
   EXPECT_EQ(read_file(real), card_bytes(changed));
   EXPECT_EQ(read_file(backup), card_bytes(listed_card()));  // the card before the write
 
@@ -350,10 +500,10 @@ TEST_F(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
   write_file(data_home, Bytes(1));
   result = run({"write", folder.path("changed.mcr")});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "Cannot back up the Memory Card into " + data_home +
+  EXPECT_EQ(result.err, "quillcrest-cli: Cannot back up the Memory Card into " + data_home +
                             "/quillcrest/backups: the folder cannot be made. Nothing was written to the card.\n"
                             "0 frames were written before it stopped.\n");
-  EXPECT_TRUE(starts_with(counts(), "detects 1\nreads 1024\nwrites 0\n")) << counts();
+  EXPECT_TRUE(starts_with(counts(), counts_start(1, 1024, 0))) << counts();
 
   // An unformatted card is backed up, and put back, byte for byte.
   plug_in(CardImage{});
@@ -369,36 +519,38 @@ TEST_F(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
   result = run({"write", folder.path("changed.mcr"), "--all", "--no-backup"}, "refused@66");
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "No backup: what the card holds now cannot be restored after this write.\n"
-                        "Write Error\n2 frames were written before it stopped: 64,65.\n");
-  EXPECT_TRUE(starts_with(counts(), "detects 1\nreads 0\n")) << counts();
+                        "quillcrest-cli: Write Error\n2 frames were written before it stopped: 64,65.\n");
+  EXPECT_TRUE(starts_with(counts(), counts_start(1, 0))) << counts();
 }
 
 // The directory goes last: cut short after the saves' blocks, the card
 // keeps its old directory, and says what it got.
-TEST_F(CliAdaptor, AWriteCutShortBeforeTheDirectoryLeavesTheOldOne) {
+TEST_P(CliAdaptor, AWriteCutShortBeforeTheDirectoryLeavesTheOldOne) {
   plug_in(listed_card());
   CardImage changed = listed_card();
   delete_save(changed, 0);
   for (int f = 64; f < 128; ++f) frame(changed, f)[7] ^= 0x01;
   write_file(folder.path("changed.mcr"), card_bytes(changed));
-  const ProgramRun result = run({"write", folder.path("changed.mcr")}, "no-card@2");
+  // Out before the directory's run: the adaptor's third detect, a serial
+  // reader's command after the read and the block's 64 writes.
+  const ProgramRun result = run({"write", folder.path("changed.mcr")}, serial() ? "no-card@1088" : "no-card@2");
   EXPECT_EQ(result.status, 1);
-  EXPECT_TRUE(starts_with(result.err, "No PS1 Memory Card Detected.\n64 frames were written before it "
-                                      "stopped: 64,65,66,")) << result.err;
+  EXPECT_TRUE(starts_with(result.err, "quillcrest-cli: No PS1 Memory Card Detected.\n")) << result.err;
+  EXPECT_NE(result.err.find("\n64 frames were written before it stopped: 64,65,66,"), std::string::npos);
   const Bytes on_card = read_file(real);
   EXPECT_TRUE(std::equal(on_card.begin(), on_card.begin() + 8192, listed_card().bytes.begin()));
   EXPECT_TRUE(std::equal(on_card.begin() + 8192, on_card.begin() + 16384, changed.bytes.begin() + 8192));
 }
 
 // Cards and adaptors that do not do what they say.
-TEST_F(CliAdaptor, CardsThatLieAreCaughtAndTheAdaptorsAnswerIsTold) {
+TEST_P(CliAdaptor, CardsThatLieAreCaughtAndTheAdaptorsAnswerIsTold) {
   plug_in(listed_card());
   CardImage changed = listed_card();
   frame(changed, 200)[0] ^= 0x80;
   write_file(folder.path("changed.mcr"), card_bytes(changed));
   ProgramRun result = run({"write", folder.path("changed.mcr")}, "flipped-bit@200");
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "Verify Error: frame 200 differs on the card.\n");
+  EXPECT_EQ(result.err, "quillcrest-cli: Verify Error: frame 200 differs on the card.\n");
 
   // A fake 64 KB card: every command that reads it whole, or its directory, warns.
   const std::string warning = "Warning: The card's second 64 KB answer the same bytes as its first: it holds 64 KB";
@@ -413,20 +565,56 @@ TEST_F(CliAdaptor, CardsThatLieAreCaughtAndTheAdaptorsAnswerIsTold) {
   EXPECT_TRUE(starts_with(result.err, warning)) << result.err;
   EXPECT_NE(result.err.find("Verify Error: frames "), std::string::npos) << result.err;
 
-  result = run({"read", folder.path("ps2.mcr")}, "ps2-card");
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "The adaptor reports a PS2 memory card in its slot, or a PS1 card it does not "
-                        "recognise (some third-party cards and adaptors answer so).\n");
-  EXPECT_EQ(run({"check", "--adaptor"}, "bad-checksum@700").err, "Read Error.\n");
+  EXPECT_EQ(run({"check", "--adaptor"}, "bad-checksum@700").err, "quillcrest-cli: Read Error.\n");
 }
 
-TEST_F(CliAdaptor, NamesTheUdevRuleWhenTheAdaptorMayNotBeOpened) {
+TEST_F(CliPs3Adaptor, SaysWhenTheAdaptorReportsAPs2Card) {
+  plug_in(listed_card());
+  const ProgramRun result = run({"read", folder.path("ps2.mcr")}, "ps2-card");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "quillcrest-cli: The adaptor reports a PS2 memory card in its slot, or a PS1 card it "
+                        "does not recognise (some third-party cards and adaptors answer so).\n");
+}
+
+TEST_F(CliPs3Adaptor, NamesTheUdevRuleWhenTheAdaptorMayNotBeOpened) {
   plug_in(listed_card());
   const ProgramRun result = run({"read", folder.path("backup.mcr")}, "no-access");
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("70-ps3-memory-card-adaptor.rules"), std::string::npos) << result.err;
   EXPECT_EQ(result.err.find("not found"), std::string::npos);
   EXPECT_TRUE(read_file(folder.path("backup.mcr")).empty());
+}
+
+// Where nothing answers, or the port may not be opened, the message names
+// the reader and its port (and on Linux the dialout group); --probe tells
+// which reader answers where.
+TEST_P(CliSerialReader, NamesThePortNothingAnswersOnAndTheGroupThatMayOpenIt) {
+  plug_in(listed_card());
+  ProgramRun result = run({"read", folder.path("out.mcr")}, "silent");
+  EXPECT_EQ(result.status, 1);
+  const std::string nothing = (kind == ReaderKind::dexdrive ? "quillcrest-cli: No DexDrive" : "quillcrest-cli: No MemCARDuino") +
+                              std::string(" answers on ") + port + (kind == ReaderKind::dexdrive ? "." : " (");
+  EXPECT_TRUE(starts_with(result.err, nothing)) << result.err;
+  EXPECT_TRUE(read_file(folder.path("out.mcr")).empty());
+
+  PtyReaderSetup setup;
+  setup.kind = kind;
+  PtyReader reader;
+  std::string why;
+  ASSERT_TRUE(reader.start(listed_card(), setup, why)) << why;
+  port = reader.path();
+  result = cli({"readers", "--probe", port});
+  EXPECT_EQ(result.out, port + "\t-\t-\t" + reader_form() +
+                            (kind == ReaderKind::dexdrive ? " (PS1 model, firmware 1.12)\n"
+                                                          : " (firmware 4, 115200 bit/s)\n"));
+  // The pseudo-terminal is its owner's alone: root's when the tests run as
+  // root, who then tries as another user.
+  chmod(port.c_str(), geteuid() == 0 ? 0600 : 0);
+  result = run_program(QUILLCREST_CLI, {"read", folder.path("out.mcr"), "--reader", reader_form()}, {},
+                       geteuid() == 0 ? 65534 : -1);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(starts_with(result.err, "quillcrest-cli: " + reader_name() + ": permission denied.")) << result.err;
+  EXPECT_NE(result.err.find("dialout"), std::string::npos);
 }
 
 }  // namespace

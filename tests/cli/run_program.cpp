@@ -19,7 +19,7 @@ std::string read_all(int fd) {
 }  // namespace
 
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments,
-                       const std::map<std::string, std::string>& environment) {
+                       const std::map<std::string, std::string>& environment, int user) {
   ProgramRun run;
   FILE* out = std::tmpfile();
   FILE* err = std::tmpfile();
@@ -29,6 +29,7 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
     dup2(fileno(out), STDOUT_FILENO);
     dup2(fileno(err), STDERR_FILENO);
     for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+    if (user >= 0 && (setgid(gid_t(user)) != 0 || setuid(uid_t(user)) != 0)) _exit(126);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);

@@ -12,6 +12,7 @@ struct ProgramRun {
   std::string err;
 };
 
-// `environment` is added to the test's own environment.
+// `environment` is added to the test's own environment. With `user` (a
+// user id, when the test runs as root) the program runs as that user.
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments,
-                       const std::map<std::string, std::string>& environment = {});
+                       const std::map<std::string, std::string>& environment = {}, int user = -1);

@@ -238,7 +238,9 @@ TEST_F(Adaptor, ABackupChosenFromTheListIsOpenedAndWrittenBack) {
   HWND explorer = nullptr;
   EXPECT_TRUE(wait_until([&] { return (explorer = other_window(program->process_id(), "backups")) != nullptr; }))
       << "no Explorer window showed the folder";
-  if (explorer) EXPECT_TRUE(close_other_window(explorer));
+  if (explorer) {
+    EXPECT_TRUE(close_other_window(explorer));
+  }
   post_click(GetDlgItem(dialog, IDOK));
   program->expect_box("Warning", kLoss, IDYES);
   ASSERT_TRUE(wait_until([&] { return program->text(IDC_COUNTER) == "6/15"; }));

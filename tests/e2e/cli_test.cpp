@@ -93,7 +93,9 @@ TEST(CommandLine, ListsConvertsAndReplacesFilesAsOnLinux) {
   write_file(folder.path("big.mcs"), mcs_file(big));
   run = run_cli(folder, "quillcrest-cli.exe", "import \"" + card + "\" \"" + folder.path("big.mcs") + "\"");
   EXPECT_EQ(run.status, 1u) << run.out;
-  EXPECT_EQ(run.err, "Not enough space on the current Memory Card to import this file !\nYou need 14 free blocks.\n");
+  EXPECT_EQ(run.err, "quillcrest-cli: " + card +
+                         ": Not enough space on the current Memory Card to import this file !\nYou need 14 free "
+                         "blocks.\n");
   EXPECT_EQ(read_file(card), card_bytes(expected));
 
   // The emulated build reaches the card in its emulated adaptor.

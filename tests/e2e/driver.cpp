@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <ostream>
@@ -147,7 +148,7 @@ bool close_other_window(HWND window) {
 }
 
 Program::Program(const std::string& exe, const std::map<std::string, std::string>& environment,
-                 bool keep_adaptor_message) {
+                 bool keep_adaptor_message, const std::vector<std::string>& files) {
   std::string block;
   for (char* env = GetEnvironmentStringsA(), *p = env; *p; p += strlen(p) + 1) {
     std::string entry(p);
@@ -159,6 +160,7 @@ Program::Program(const std::string& exe, const std::map<std::string, std::string
 
   const std::string path = build_folder() + "\\" + exe;
   std::string command = "\"" + path + "\"";
+  for (const std::string& file : files) command += " \"" + file + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   if (!CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, block.data(),
@@ -355,6 +357,35 @@ void Program::choose_slot_menu_item(int slot, int position) {
   choose_menu_item(position);
 }
 
+void Program::drop_files(const std::vector<std::string>& paths) {
+  // DROPFILES, then each path and its NUL, then the NUL that ends the list.
+  std::string list(sizeof(DROPFILES), '\0');
+  reinterpret_cast<DROPFILES*>(&list[0])->pFiles = sizeof(DROPFILES);
+  for (const std::string& path : paths) list += path + '\0';
+  list += '\0';
+  // A fixed block serves as a memory handle: DragQueryFile locks it and
+  // gets the same address back.
+  void* remote = VirtualAllocEx(process_.hProcess, nullptr, list.size(), MEM_COMMIT, PAGE_READWRITE);
+  ASSERT_TRUE(remote) << "no memory in the program: error " << GetLastError();
+  ASSERT_TRUE(WriteProcessMemory(process_.hProcess, remote, list.data(), list.size(), nullptr));
+  PostMessageA(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
+}
+
+bool Program::holds_mouse() const {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(process_.dwThreadId, &info) && info.hwndCapture != nullptr;
+}
+
+void Program::move_to(int x, int y) {
+  SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ASSERT_TRUE(wait_until([&] {
+    RECT rect;
+    GetWindowRect(window_, &rect);
+    return rect.left == x && rect.top == y;
+  }));
+}
+
 void Program::fence() {
   // Toggle the reading mode twice and wait for each to show.
   const int ids[2] = {checked(1036) ? 1037 : 1036, checked(1036) ? 1036 : 1037};
@@ -446,15 +477,16 @@ void Program::choose_file(const std::string& path) {
       << "the file dialog did not accept " << path;
 }
 
-void Program::choose_file(const std::string& path, int type) {
+void Program::choose_file_type(int index) {
+  const int kFileTypes = 0x470;
   HWND dialog = wait_file_dialog();
-  ASSERT_TRUE(dialog) << "no file dialog appeared; the program shows:" << describe_windows(process_id_);
-  const int kFileTypeList = 0x470;
-  select_combo(dialog, kFileTypeList, type - 1);
-  // The list closing on the choice, which is when the dialog takes it.
-  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kFileTypeList, CBN_SELENDOK),
-               reinterpret_cast<LPARAM>(GetDlgItem(dialog, kFileTypeList)));
-  choose_file(path);
+  ASSERT_TRUE(dialog) << "no file dialog appeared";
+  HWND types = GetDlgItem(dialog, kFileTypes);
+  ASSERT_TRUE(types) << "the file dialog has no file types";
+  ASSERT_NE(SendMessageA(types, CB_SETCURSEL, index, 0), CB_ERR) << "no file type " << index;
+  // What the list tells when a person picks an entry and it closes.
+  for (WORD notification : {CBN_SELCHANGE, CBN_SELENDOK})
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kFileTypes, notification), reinterpret_cast<LPARAM>(types));
 }
 
 void Program::cancel_file_dialog() {
@@ -513,6 +545,81 @@ bool Program::save_screenshot(const std::string& path) const {
   DeleteObject(bitmap);
   ReleaseDC(nullptr, screen);
   return written;
+}
+
+POINT middle_of(HWND control) {
+  RECT rect = {};
+  GetWindowRect(control, &rect);
+  return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+bool pump_until(const std::function<bool()>& condition, DWORD timeout_ms) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    if (condition()) return true;
+    if (GetTickCount() - start > timeout_ms) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+namespace {
+
+void send_mouse(DWORD flags, POINT at = {}) {
+  INPUT input = {};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  if (flags & MOUSEEVENTF_MOVE) {
+    input.mi.dwFlags |= MOUSEEVENTF_ABSOLUTE;
+    input.mi.dx = at.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = at.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+  }
+  SendInput(1, &input, sizeof input);
+}
+
+void pause(DWORD ms) {
+  pump_until([] { return false; }, ms);
+}
+
+// The pointer where it was sent, as the system sees it: a move sent just
+// after a window moved or appeared can be overtaken by the display's own.
+bool point_at(POINT at) {
+  return pump_until(
+      [&] {
+        POINT now = {};
+        GetCursorPos(&now);
+        if (now.x == at.x && now.y == at.y) return true;
+        send_mouse(MOUSEEVENTF_MOVE, at);
+        return false;
+      },
+      3000);
+}
+
+}  // namespace
+
+void drag_with_mouse(POINT from, POINT to) {
+  // The window is brought to the front first, as a person's first press
+  // would: under Wine without a window manager, a press on another
+  // program's window that is not in front is at times lost.
+  HWND window = GetAncestor(WindowFromPoint(from), GA_ROOT);
+  SetForegroundWindow(window);
+  EXPECT_TRUE(wait_until([&] { return GetForegroundWindow() == window; })) << "the window stays behind";
+  EXPECT_TRUE(point_at(POINT{from.x + 1, from.y})) << "the pointer does not move";
+  EXPECT_TRUE(point_at(from));
+  pause(200);
+  send_mouse(MOUSEEVENTF_LEFTDOWN);
+  pause(100);
+  const int steps = 20;
+  for (int i = 1; i <= steps; ++i) {
+    send_mouse(MOUSEEVENTF_MOVE, POINT{from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
+    pause(30);
+  }
+  pause(200);
+  send_mouse(MOUSEEVENTF_LEFTUP);
 }
 
 TempFolder::TempFolder() {

@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct Rgb {
   int r = 0, g = 0, b = 0;
@@ -44,9 +45,10 @@ class Program {
   // variables to the inherited environment. Without an adaptor the program
   // first says so in a "USB Error" box; unless `keep_adaptor_message`, it is
   // answered here and the constructor returns once the window is visible.
+  // `files` are given on its command line.
   explicit Program(const std::string& exe = "quillcrest.exe",
                    const std::map<std::string, std::string>& environment = {},
-                   bool keep_adaptor_message = false);
+                   bool keep_adaptor_message = false, const std::vector<std::string>& files = {});
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
@@ -92,6 +94,14 @@ class Program {
   void choose_system_menu_item(int position);
   // A right click on the slot, then the item `position` of its menu.
   void choose_slot_menu_item(int slot, int position);
+  // Drops the files on the window as the shell does: WM_DROPFILES with the
+  // list built in the program's own memory.
+  void drop_files(const std::vector<std::string>& paths);
+  // Whether one of its windows holds the mouse: while it tells a drag from
+  // a click, and for the length of a drag.
+  bool holds_mouse() const;
+  // Moves the window's top-left corner to a point of the screen.
+  void move_to(int x, int y);
   // Posted messages are handled in order: this click on "Read all Memory
   // Card" comes back only after everything posted before it was handled.
   void fence();
@@ -113,9 +123,9 @@ class Program {
 
   // The open or save dialog: types the path (a Windows path) and confirms.
   void choose_file(const std::string& path);
-  // The same with the file type `type` (1 the first) chosen first.
-  void choose_file(const std::string& path, int type);
   void cancel_file_dialog();
+  // Chooses the entry of the file dialog's list of file types, from 0.
+  void choose_file_type(int index);
   HWND wait_file_dialog() const;
 
   // A pixel of a control, in coordinates relative to its window rectangle.
@@ -138,6 +148,15 @@ HWND other_window(DWORD not_this_process, const std::string& caption);
 // Closes that window and waits for its process to end, which is ended
 // otherwise: it would outlive the test.
 bool close_other_window(HWND window);
+// The middle of a control of any window, in screen coordinates.
+POINT middle_of(HWND control);
+// Drags with the mouse, as a person does: the left button pressed at
+// `from`, the pointer moved to `to` in steps, the button let go there. This
+// thread's own windows are served meanwhile, so that one of them can be
+// where the drag ends.
+void drag_with_mouse(POINT from, POINT to);
+// Serves this thread's windows until the condition holds; false after the timeout.
+bool pump_until(const std::function<bool()>& condition, DWORD timeout_ms = kPatienceMs);
 
 // A private folder for one test's files, removed afterwards.
 class TempFolder {

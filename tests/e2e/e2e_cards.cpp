@@ -16,13 +16,17 @@ CardImage sample_card() {
   pocket.blocks = 2;
   pocket.icon_frames = 2;
   put_save(card, pocket, {1, 2});
+  put_save(card, sample_race(), {3, 4, 5});
+  return card;
+}
+
+SaveSpec sample_race() {
   SaveSpec race;
   race.name = "BESCES-00344RACE";
   race.title = "RACE";
   race.blocks = 3;
   race.icon_frames = 3;
-  put_save(card, race, {3, 4, 5});
-  return card;
+  return race;
 }
 
 void open_card(Program& program, const std::string& path, bool card_loaded) {

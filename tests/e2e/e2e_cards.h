@@ -15,6 +15,8 @@ inline const std::string kPocketTitle = "\x83\x7C\x83\x50\x83\x62\x83\x67";
 // Slots 1-2: BISLPSP00001GAME, two blocks, icon frames red and green.
 // Slots 3-5: BESCES-00344RACE, three blocks, red, green and blue.
 CardImage sample_card();
+// The three-block save of slots 3-5.
+SaveSpec sample_race();
 
 constexpr Rgb kRed{248, 0, 0};
 constexpr Rgb kGreen{0, 248, 0};
@@ -23,10 +25,11 @@ constexpr Rgb kWhite{248, 248, 248};
 constexpr Rgb kBlack{0, 0, 0};
 constexpr Rgb kFrameGreen{0, 255, 0};
 
-// The system menu's items below its own, counted from its end, and the
-// items of a slot's menu.
-constexpr int kUndo = -5, kRedo = -4, kCheckCard = -3, kBackups = -2, kNewWindow = -1;
-constexpr int kExportSaveAs = 0, kCopySaveToCardFile = 1, kRestoreDeletedSave = 2, kDeleteSave = 3;
+// The system menu's items below its own, counted from its end ("Card
+// Reader" is the last), and the items of a slot's menu.
+constexpr int kUndo = -6, kRedo = -5, kCheckCard = -4, kBackups = -3, kNewWindow = -2;
+constexpr int kExportSaveAs = 0, kSaveIconAs = 1, kCopySaveToCardFile = 2, kRestoreDeletedSave = 3,
+              kDeleteSave = 4;
 
 // Opens a card image file through "Open MC/GME", answering Yes when asked
 // to discard the loaded card.

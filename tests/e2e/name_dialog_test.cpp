@@ -65,6 +65,34 @@ TEST_F(RawImport, TheDialogComposesTheNameFromItsControls) {
   EXPECT_EQ(program.text(IDC_SAVE_GROUP), "BASLUS-01234SAVE");
 }
 
+TEST_F(RawImport, TheDialogOpensFilledInWithTheNameTheFileNameHolds) {
+  import("Suikoden 2-BASLUS-00958GS2-7.srm", raw_save_file(SaveSpec{}));
+  HWND dialog = program.wait_dialog(kCaption);
+  ASSERT_TRUE(dialog);
+  EXPECT_EQ(generated(dialog), "BASLUS-00958GS2-7");
+  EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_NAME_REGION, CB_GETCURSEL, 0, 0), 1);     // America
+  EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_NAME_LICENSING, CB_GETCURSEL, 0, 0), 1);  // Sony Licensed
+  EXPECT_EQ(text_of(GetDlgItem(dialog, IDC_NAME_NUMBER)), "00958");
+  EXPECT_EQ(text_of(GetDlgItem(dialog, IDC_NAME_FILE_PART)), "GS2-7");
+  post_click(GetDlgItem(dialog, IDOK));
+  wait_closed(dialog);
+  ASSERT_TRUE(wait_until([&] { return program.text(IDC_COUNTER) == "7/15"; }));
+  select(6, "1 Block, America, SLUS-00958 : GS2-7");
+
+  // A product code the lists cannot give: the name stands until all three
+  // lists have a choice.
+  import("BISCAJ-20001GAME.bin", raw_save_file(SaveSpec{}));
+  dialog = program.wait_dialog(kCaption);
+  ASSERT_TRUE(dialog);
+  EXPECT_EQ(generated(dialog), "BISCAJ-20001GAME");
+  program.select_combo(dialog, IDC_NAME_REGION, 2);
+  EXPECT_EQ(generated(dialog), "BISCAJ-20001GAME");
+  post_click(GetDlgItem(dialog, IDOK));
+  wait_closed(dialog);
+  ASSERT_TRUE(wait_until([&] { return program.text(IDC_COUNTER) == "8/15"; }));
+  select(7, "1 Block, Japan, SCAJ-20001 : GAME");
+}
+
 TEST_F(RawImport, ImportWithoutAllChoicesAsksForThemAndExitImportsNothing) {
   HWND dialog = start(raw_save_file(SaveSpec{}));
   ASSERT_TRUE(dialog);

@@ -83,11 +83,12 @@ TEST_F(Saves, UndoAndRedoFollowADeleteAndAnImportUntilACardIsOpened) {
 TEST_F(Saves, ASlotsMenuExportsInTheChosenFormatDeletesAndRestores) {
   open(sample_card(), "6/15");
   program.choose_slot_menu_item(4, kExportSaveAs);  // a further block stands for its save
-  program.choose_file(folder.path("race"), 3);      // "PSV Save File, signed"
+  program.choose_file_type(2);  // "PSV Save File, signed"
+  program.choose_file(folder.path("race"));
   ASSERT_TRUE(wait_until([&] { return read_file(folder.path("race.psv")).size() == 0x84 + 3 * 8192; }));
   EXPECT_EQ(read_file(folder.path("race.psv"))[1], 'V');
   program.choose_slot_menu_item(3, kExportSaveAs);
-  program.choose_file(folder.path("race.psx"), 1);  // the typed extension wins over the type
+  program.choose_file(folder.path("race.psx"));  // the typed extension wins over the type
   ASSERT_TRUE(wait_until([&] { return read_file(folder.path("race.psx")).size() == 54 + 3 * 8192; }));
 
   program.choose_slot_menu_item(3, kDeleteSave);

@@ -16,8 +16,12 @@ version=$(sed -n 's/^#define QUILLCREST_VERSION_TEXT "\(.*\)"/\1/p' "$ROOT/resou
 [ "$(basename "$deb")" = "quillcrest-cli_${version}_$(dpkg --print-architecture).deb" ] ||
   fault "named $(basename "$deb")"
 echo "$(basename "$deb"): $(stat -c %s "$deb") bytes, Depends: $(dpkg-deb -f "$deb" Depends)"
-# Computed by dpkg-shlibdeps from what the program links: libusb at least.
-dpkg-deb -f "$deb" Depends | grep -q 'libusb-1\.0-0 (>=' || fault "no dependency on libusb"
+# Computed by dpkg-shlibdeps from what the program links: libusb, and
+# libpng and giflib for the icon pictures.
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in 'libusb-1\.0-0' libpng16-16 libgif7; do
+  grep -q "$library (>=" <<<"$depends" || fault "no dependency on $library"
+done
 
 # lintian: no error. Its other findings are shown (root's warning is not one).
 lintian --display-info --fail-on error "$deb" 2> >(grep -v "root privileges" >&2) ||

@@ -1,0 +1,70 @@
+// An emulated serial card reader on a pseudo-terminal: the program under
+// test opens its path (/dev/pts/N) as it opens a real port, through the real
+// serial code, and gets the bytes a MemCARDuino board or a DexDrive answers
+// (serial_reader_device.h), optionally paced at the line's speed. The
+// pseudo-terminal has no DTR or RTS: a board that resets on open is told by
+// the port being opened, and the speed the program set is read from the
+// terminal's settings. POSIX only.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "adaptor/emulator/serial_reader_device.h"
+
+struct PtyReaderSetup {
+  ReaderKind kind = ReaderKind::memcarduino;
+  SerialReaderFaults faults;
+  // Every byte takes its time on the line, 10 bits at the speed the program
+  // set, in both directions (for the benchmark). Off: at once.
+  bool paced = false;
+  // The pseudo-terminal becomes the controlling terminal of the caller's
+  // session (a session leader's, without one), so that no program opening
+  // the port takes it as its own: Wine's server, which opens ports for the
+  // programs it runs, would otherwise get a hangup signal when the reader
+  // goes. For a process of its own, not for a test's.
+  bool claim_terminal = false;
+  // Where the card and the counts are kept for another process to read, in
+  // the emulated adaptor's format (its README); empty: nowhere.
+  std::string state_path;
+};
+
+class PtyReader {
+ public:
+  PtyReader();
+  ~PtyReader();
+  PtyReader(const PtyReader&) = delete;
+  PtyReader& operator=(const PtyReader&) = delete;
+
+  // Makes the pseudo-terminal and answers on it from a thread of its own;
+  // false, with the reason, when the system gives no pseudo-terminal.
+  bool start(const CardImage& card, const PtyReaderSetup& setup, std::string& why);
+  // Stops answering and closes the pseudo-terminal, as a reader unplugged.
+  void stop();
+  // The port's name, for --reader.
+  const std::string& path() const { return path_; }
+
+  CardImage card() const;
+  EmulatorCounts counts() const;
+  std::vector<int> written() const;
+
+ private:
+  void serve();
+  void send(std::vector<uint8_t>& bytes, int speed);
+  void store_counts();
+  double now_ms() const;
+
+  mutable std::mutex mutex_;
+  std::unique_ptr<SerialReaderDevice> device_;
+  PtyReaderSetup setup_;
+  std::string path_;
+  int master_ = -1;
+  std::atomic<bool> stopping_{false};
+  std::thread thread_;
+  double line_free_ms_ = 0;  // when the bytes sent so far have left
+  size_t written_stored_ = 0;
+};
