@@ -115,6 +115,8 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_SYSCOMMAND:
       return system_menu_command(window, wparam) ? TRUE : FALSE;
     case WM_INITMENU:
+      grey_system_menu_items();
+      return FALSE;
     case WM_INITMENUPOPUP:
       system_menu_opening(reinterpret_cast<HMENU>(wparam));
       return FALSE;

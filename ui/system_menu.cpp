@@ -58,15 +58,19 @@ void add_system_menu_items(HWND window) {
   for (const SystemMenuItem& item : kItems)
     AppendMenuA(menu, item.id ? MF_STRING : MF_SEPARATOR, item.id, item.text);
   add_reader_menu(menu);
-  system_menu_opening(menu);
+  grey_system_menu_items();
 }
 
 void system_menu_opening(HMENU menu) {
   refresh_reader_menu(menu);
-  HMENU system_menu = GetSystemMenu(app.window, FALSE);
+  grey_system_menu_items();
+}
+
+void grey_system_menu_items() {
+  HMENU menu = GetSystemMenu(app.window, FALSE);
   for (const SystemMenuItem& item : kItems)
     if (item.available)
-      EnableMenuItem(system_menu, item.id, MF_BYCOMMAND | (item.available() ? MF_ENABLED : MF_GRAYED));
+      EnableMenuItem(menu, item.id, MF_BYCOMMAND | (item.available() ? MF_ENABLED : MF_GRAYED));
 }
 
 bool system_menu_command(HWND window, WPARAM command) {

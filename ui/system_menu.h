@@ -10,8 +10,10 @@
 #include <windows.h>
 
 void add_system_menu_items(HWND window);
-// WM_INITMENU and WM_INITMENUPOPUP: a menu of the window opens, or a key
-// is about to run one of its items. Greys what cannot be done now.
+// WM_INITMENUPOPUP: a menu of the window opens; what cannot be done now
+// is greyed, and the Card Reader submenu lists the ports again.
 void system_menu_opening(HMENU menu);
+// WM_INITMENU, which also comes before a key runs an item: the greying only.
+void grey_system_menu_items();
 // WM_SYSCOMMAND or WM_COMMAND: true when the command was one of these items.
 bool system_menu_command(HWND window, WPARAM command);

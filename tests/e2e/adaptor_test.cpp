@@ -89,6 +89,16 @@ class Adaptor : public ::testing::Test {
     ASSERT_TRUE(wait_until([&] { return counts().reads == before + frames; }));
     ASSERT_TRUE(wait_until([&] { return program.window_enabled(); }));
   }
+  // After a read of the sample card: DEMO deleted, and only that written.
+  void delete_demo_and_write_it(Program& program) {
+    program.click_static(IDC_FIRST_SLOT);
+    ASSERT_TRUE(wait_until([&] { return program.text(IDC_TITLE) == "DEMO"; }));
+    program.click(IDC_DELETE_SAVE);
+    ASSERT_TRUE(wait_until([&] { return program.text(IDC_COUNTER) == "5/15"; }));
+    program.click(IDC_WRITE_CARD);
+    program.expect_box("Warning", kDifferences, IDYES);
+    ASSERT_TRUE(wait_until([&] { return program.window_enabled() && counts().writes == 1; }));
+  }
   TempFolder folder;
   std::string local_app_data = folder.path("appdata");
 };
@@ -159,13 +169,7 @@ TEST_F(Adaptor, WritingBackSendsOnlyWhatChangedOrEverythingWhenAsked) {
   program->expect_box("Warning", "No change made in the Memory Card since the last read.");
   EXPECT_EQ(counts().writes, 0);
 
-  program->click_static(IDC_FIRST_SLOT);
-  ASSERT_TRUE(wait_until([&] { return program->text(IDC_TITLE) == "DEMO"; }));
-  program->click(IDC_DELETE_SAVE);
-  ASSERT_TRUE(wait_until([&] { return program->text(IDC_COUNTER) == "5/15"; }));
-  program->click(IDC_WRITE_CARD);
-  program->expect_box("Warning", kDifferences, IDYES);
-  ASSERT_TRUE(wait_until([&] { return program->window_enabled() && counts().writes == 1; }));
+  delete_demo_and_write_it(*program);
   EXPECT_EQ(counts().written, "1");  // the directory frame of slot 0
   CardImage expected = sample_card();
   set_state(expected, 0, 0xA1);
@@ -214,13 +218,7 @@ TEST_F(Adaptor, AnsweringNoWritesTheWholeCard) {
 TEST_F(Adaptor, ABackupChosenFromTheListIsOpenedAndWrittenBack) {
   auto program = start(sample_card());
   read(*program);
-  program->click_static(IDC_FIRST_SLOT);
-  ASSERT_TRUE(wait_until([&] { return program->text(IDC_TITLE) == "DEMO"; }));
-  program->click(IDC_DELETE_SAVE);
-  ASSERT_TRUE(wait_until([&] { return program->text(IDC_COUNTER) == "5/15"; }));
-  program->click(IDC_WRITE_CARD);
-  program->expect_box("Warning", kDifferences, IDYES);
-  ASSERT_TRUE(wait_until([&] { return program->window_enabled() && counts().writes == 1; }));
+  delete_demo_and_write_it(*program);
   program->type_keys({VK_CONTROL, 'Z'});  // the card as written starts a new history
   program->fence();
   EXPECT_EQ(program->text(IDC_COUNTER), "5/15");
