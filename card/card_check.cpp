@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "card/analysis.h"
+#include "card/slot_text.h"
 
 const char kHalvesMirrorMeaning[] =
     "The card's second 64 KB answer the same bytes as its first: it holds 64 KB, not 128 KB, as "
@@ -136,9 +137,8 @@ struct Check {
     const uint32_t size = DirectoryFrame{directory_frame(card, first)}.size();
     if (blocks > 0 && size != uint32_t(blocks) * kBlockSize)
       add("size-mismatch", {number},
-          save + " has " + std::to_string(blocks) + (blocks == 1 ? " block" : " blocks") +
-              " in its chain, but its size field says " + std::to_string(size) +
-              " bytes: programs that trust the size read too much or too little of it.");
+          save + " has " + blocks_text(blocks) + " in its chain, but its size field says " +
+              std::to_string(size) + " bytes: programs that trust the size read too much or too little of it.");
     if (!save_header_well_formed(card, first))
       add("bad-save-header", {(first + 1) * kFramesPerBlock},
           save +

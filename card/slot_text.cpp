@@ -9,6 +9,10 @@ const char* region_name(char letter) {
   return "Japan";
 }
 
+std::string blocks_text(int blocks) {
+  return std::to_string(blocks) + (blocks == 1 ? " block" : " blocks");
+}
+
 std::string info_line(const CardImage& card, int slot, int blocks) {
   return info_line(directory_frame(card, slot), blocks);
 }

@@ -19,6 +19,9 @@ std::string info_line(const uint8_t* directory, int blocks);
 // (A), otherwise "Japan".
 const char* region_name(char letter);
 
+// "1 block", "3 blocks".
+std::string blocks_text(int blocks);
+
 // The group-box caption: the save file name.
 std::string name_caption(const CardImage& card, int slot);
 

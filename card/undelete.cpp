@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "card/analysis.h"
+#include "card/slot_text.h"
 
 namespace {
 
@@ -20,10 +21,6 @@ bool deleted_further(uint8_t state) { return state == kDeletedMiddle || state ==
 
 bool holds(const std::vector<int>& slots, int slot) {
   return std::count(slots.begin(), slots.end(), slot) != 0;
-}
-
-std::string blocks_text(int blocks) {
-  return std::to_string(blocks) + (blocks == 1 ? " block" : " blocks");
 }
 
 std::string no_longer_its_own(const CardImage& card, int slot) {

@@ -13,10 +13,6 @@ std::optional<int> parse_slot(const std::string& text) {
   return slot - 1;
 }
 
-std::string blocks_text(int blocks) {
-  return std::to_string(blocks) + (blocks == 1 ? " block" : " blocks");
-}
-
 Failure read_card_file_telling(const std::string& path, CardImage& card, CardFileInfo& file) {
   bool opened = false;
   if (Failure failure = read_card_file(path, card, opened, file)) return failure;

@@ -9,6 +9,7 @@
 #include "card/analysis.h"
 #include "card/card_image.h"
 #include "card/failure.h"
+#include "card/slot_text.h"
 #include "cli/arguments.h"
 #include "files/card_formats.h"
 
@@ -23,7 +24,6 @@ struct OpenCard {
 // Slot numbers count from 1 on the command line; nothing for anything but
 // 1..15.
 std::optional<int> parse_slot(const std::string& text);
-std::string blocks_text(int blocks);
 
 // Reads a card file of any format as it is, without analysing it; what the
 // user should know about the file (a cut GME, a wrong VMP signature) goes to
