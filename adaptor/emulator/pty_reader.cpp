@@ -80,6 +80,16 @@ bool PtyReader::start(const CardImage& card, const PtyReaderSetup& setup, std::s
   fcntl(master_, F_SETFD, FD_CLOEXEC);
   path_ = name;
   setup_ = setup;
+  if (!setup_.link_path.empty()) {
+    unlink(setup_.link_path.c_str());
+    if (symlink(path_.c_str(), setup_.link_path.c_str()) != 0) {
+      why = "cannot link " + setup_.link_path + ": " + std::strerror(errno);
+      close(master_);
+      master_ = -1;
+      setup_.link_path.clear();
+      return false;
+    }
+  }
   reset_serial_device(*device_, setup.kind, card, setup.faults);
   written_stored_ = 0;
   if (!setup_.state_path.empty()) {
@@ -94,8 +104,13 @@ bool PtyReader::start(const CardImage& card, const PtyReaderSetup& setup, std::s
 void PtyReader::stop() {
   stopping_ = true;
   if (thread_.joinable()) thread_.join();
+  remove_link();
   if (master_ >= 0) close(master_);
   master_ = -1;
+}
+
+void PtyReader::remove_link() {
+  if (!setup_.link_path.empty()) unlink(setup_.link_path.c_str());
 }
 
 CardImage PtyReader::card() const {
@@ -198,6 +213,7 @@ void PtyReader::serve() {
     if (gone) {
       store_counts();
       // Pulled out: the port disappears under the program.
+      remove_link();
       close(master_);
       master_ = -1;
       return;

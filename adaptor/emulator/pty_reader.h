@@ -31,6 +31,12 @@ struct PtyReaderSetup {
   // Where the card and the counts are kept for another process to read, in
   // the emulated adaptor's format (its README); empty: nowhere.
   std::string state_path;
+  // A name the port is also known by, as udev links a reader under
+  // /dev/serial/by-id: made at the start, and removed when the reader is
+  // pulled out, before the pseudo-terminal closes. The kernel hands a freed
+  // /dev/pts number to the next program that asks, so after a reader went,
+  // only this name is sure to be gone. Empty: none; path() is the terminal's.
+  std::string link_path;
 };
 
 class PtyReader {
@@ -45,8 +51,8 @@ class PtyReader {
   bool start(const CardImage& card, const PtyReaderSetup& setup, std::string& why);
   // Stops answering and closes the pseudo-terminal, as a reader unplugged.
   void stop();
-  // The port's name, for --reader.
-  const std::string& path() const { return path_; }
+  // The port's name, for --reader: the link if one was asked for.
+  const std::string& path() const { return setup_.link_path.empty() ? path_ : setup_.link_path; }
 
   CardImage card() const;
   EmulatorCounts counts() const;
@@ -56,6 +62,7 @@ class PtyReader {
   void serve();
   void send(std::vector<uint8_t>& bytes, int speed);
   void store_counts();
+  void remove_link();
   double now_ms() const;
 
   mutable std::mutex mutex_;

@@ -5,8 +5,9 @@
 //   quillcrest-serial-emulator memcarduino|dexdrive [--card FILE] [--faults LIST]
 //                              [--paced] [--state PATH] [--link PATH]
 //
-// Prints the pseudo-terminal's path and answers on it until SIGTERM, SIGINT
-// or SIGHUP. --link makes PATH a symbolic link to it (removed at the end).
+// Prints the port's path and answers on it until SIGTERM, SIGINT or SIGHUP.
+// --link makes PATH a symbolic link to the pseudo-terminal, the port's path
+// (removed at the end, or when the reader is pulled out).
 #include <errno.h>
 #include <signal.h>
 #include <unistd.h>
@@ -47,7 +48,6 @@ int main(int argc, char** argv) {
   else return usage();
   auto card = std::make_unique<CardImage>();
   format_card(*card);
-  std::string link;
   for (int i = 2; i < argc; ++i) {
     const std::string option = argv[i];
     const bool valued = option == "--card" || option == "--faults" || option == "--state" || option == "--link";
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     } else if (option == "--state") {
       setup.state_path = argv[++i];
     } else if (option == "--link") {
-      link = argv[++i];
+      setup.link_path = argv[++i];
     } else {
       return usage();
     }
@@ -88,18 +88,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quillcrest-serial-emulator: %s\n", why.c_str());
     return 1;
   }
-  if (!link.empty()) {
-    unlink(link.c_str());
-    if (symlink(reader.path().c_str(), link.c_str()) != 0) {
-      std::fprintf(stderr, "quillcrest-serial-emulator: cannot link %s: %s\n", link.c_str(), std::strerror(errno));
-      return 1;
-    }
-  }
   std::printf("%s\n", reader.path().c_str());
   std::fflush(stdout);
   int signal_number = 0;
   sigwait(&stops, &signal_number);
   reader.stop();
-  if (!link.empty()) unlink(link.c_str());
   return 0;
 }

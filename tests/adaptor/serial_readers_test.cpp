@@ -79,6 +79,7 @@ class SerialReader : public ::testing::Test {
   void plug_in(ReaderKind kind, const CardImage& card, const std::string& fault_text = "", int baud = 0) {
     PtyReaderSetup setup;
     setup.kind = kind;
+    setup.link_path = port_folder.path("ttyACM0");  // its by-id name, gone with the reader
     ASSERT_TRUE(parse_serial_faults(fault_text, setup.faults)) << fault_text;
     std::string why;
     ASSERT_TRUE(reader.start(card, setup, why)) << why;
@@ -86,6 +87,7 @@ class SerialReader : public ::testing::Test {
     use_reader(choice);
   }
   void TearDown() override { use_reader(ReaderChoice{}); }
+  TempFolder port_folder;
   PtyReader reader;
   ReaderChoice choice;
 };
