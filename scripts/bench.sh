@@ -12,7 +12,7 @@ BUILD_DIR="$ROOT/build"
 which=${1:-both}
 case "$which" in both | native | wine) ;; *) echo "usage: $0 [native|wine]" >&2; exit 2 ;; esac
 
-"$ROOT/scripts/setup.sh"
+"$ROOT/scripts/setup.sh" --when-needed
 if [ "$which" != wine ]; then
   cmake -S "$ROOT" -B "$BUILD_DIR/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$BUILD_DIR/native" --target card_bench transfer_bench serial_bench cli_bench -j"$(nproc)" >/dev/null

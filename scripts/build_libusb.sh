@@ -22,7 +22,7 @@ DONE="$PREFIX/.quillcrest-built"
 
 [ -f "$DONE" ] && [ -f "$PREFIX/bin/libusb-1.0.dll" ] && exit 0
 
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+source "$ROOT/scripts/apt_packages.sh"
 started=$(date +%s)
 
 # apt-get source needs a deb-src entry; add one of our own, never touching
@@ -44,7 +44,7 @@ Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
   fi
   if ! apt-cache showsrc libusb-1.0 2>/dev/null | grep -q '^Package:'; then
-    as_root apt-get update -q
+    update_package_indexes
   fi
   rm -rf "$SOURCE_DIR"
   mkdir -p "$SOURCE_DIR"

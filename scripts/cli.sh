@@ -22,7 +22,7 @@ case "${1:-}" in
   --emulated=memcarduino | --emulated=dexdrive) reader=${1#--emulated=}; shift ;;
 esac
 
-"$ROOT/scripts/setup.sh" >&2
+"$ROOT/scripts/setup.sh" --when-needed >&2
 cmake -S "$ROOT" -B "$BUILD_DIR/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$BUILD_DIR/native" --target "$program" make_demo_card quillcrest-serial-emulator -j"$(nproc)" >/dev/null
 card="$BUILD_DIR/cli-demo-card.mcr"

@@ -22,7 +22,7 @@ for target in "${targets[@]}"; do
   fuzz_max_len "$target" >/dev/null || exit 2
 done
 
-"$ROOT/scripts/setup.sh" || exit 1
+"$ROOT/scripts/setup.sh" --when-needed || exit 1
 mkdir -p "$BUILD_DIR"
 cmake -S "$ROOT" -B "$FUZZ_DIR" "${FUZZ_CMAKE_OPTIONS[@]}" >"$FUZZ_DIR.configure.log" 2>&1 ||
   { cat "$FUZZ_DIR.configure.log"; exit 1; }

@@ -20,7 +20,7 @@ case "${1:-}" in
   *) echo "usage: $0 [--emulated|--emulated=memcarduino|--emulated=dexdrive]" >&2; exit 2 ;;
 esac
 
-"$ROOT/scripts/setup.sh"
+"$ROOT/scripts/setup.sh" --when-needed
 if [ -z "${DISPLAY:-}" ]; then
   echo "No display: set DISPLAY (for example DISPLAY=:0) and run this again." >&2
   exit 1

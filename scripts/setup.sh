@@ -16,7 +16,7 @@ packages+=(libpng-dev libgif-dev)
 # program's --help, and lintian checks the package.
 packages+=(help2man lintian)
 
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+source "$(dirname "$0")/apt_packages.sh"
 
 missing=()
 for package in "${packages[@]}"; do
@@ -25,9 +25,18 @@ for package in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+# The other scripts call this with --when-needed: when all that is missing
+# are the 32-bit packages that could not be installed within the last hour
+# (a mirror still mid-sync), they go on with the 64-bit Wine instead of
+# asking the mirror again at every run. Run by itself, it always tries.
+if [ "${1:-}" = --when-needed ] && [ -n "$(find "$WINE32_UNAVAILABLE_NOTE" -mmin -60 2>/dev/null)" ] &&
+   ! printf '%s\n' "${missing[@]}" | grep -qv ':i386$'; then
+  exit 0
+fi
+
 echo "Installing: ${missing[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
 fi
-as_root apt-get update -q
-as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+update_package_indexes
+install_packages "${missing[@]}"

@@ -16,6 +16,9 @@ choose_windows_bits() {
   case "${QUILLCREST_WINDOWS_BITS:-}" in
     "") if runs_32bit_programs; then
           WINDOWS_BITS=32 WINDOWS_BITS_WHY="this machine runs 32-bit programs"
+        elif [ -f "$BUILD_DIR/wine32-unavailable.txt" ]; then
+          WINDOWS_BITS=64
+          WINDOWS_BITS_WHY="the 32-bit Wine packages could not be installed: $(cat "$BUILD_DIR/wine32-unavailable.txt")"
         else
           WINDOWS_BITS=64 WINDOWS_BITS_WHY="this machine cannot run 32-bit programs"
         fi ;;
