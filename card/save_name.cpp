@@ -54,3 +54,51 @@ std::optional<NameParts> name_parts(const std::string& name) {
     return std::nullopt;
   return parts;
 }
+
+namespace {
+
+bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+char upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
+
+// Four letters and five digits, the separator between them already taken away.
+std::string game_id_of(const std::string& letters, const std::string& digits) {
+  if (letters.size() != 4 || digits.size() != 5) return "";
+  std::string id;
+  for (char c : letters) {
+    if (!is_letter(c)) return "";
+    id += upper(c);
+  }
+  id += '-';
+  for (char c : digits) {
+    if (!is_digit(c)) return "";
+    id += c;
+  }
+  return id;
+}
+
+}  // namespace
+
+std::string game_id_in_save_name(const std::string& name) {
+  constexpr size_t kCodeAt = 2, kSeparatorAt = 6;
+  if (name.size() < kCodeAt + 9) return "";
+  const std::string letters = name.substr(kCodeAt, 4);
+  const char separator = name[kSeparatorAt];
+  if (separator == '-' || separator == 'P') {
+    if (name.size() < kSeparatorAt + 6) return "";
+    return game_id_of(letters, name.substr(kSeparatorAt + 1, 5));
+  }
+  return game_id_of(letters, name.substr(kSeparatorAt, 5));
+}
+
+std::string normalised_game_id(const std::string& text) {
+  std::string letters, digits;
+  size_t at = 0;
+  while (at < text.size() && is_letter(text[at]) && letters.size() < 5) letters += text[at++];
+  if (at < text.size() && (text[at] == '-' || text[at] == '_')) ++at;
+  for (; at < text.size(); ++at) {
+    if (text[at] == '.') continue;  // SYSTEM.CNF's "SLUS_005.94"
+    digits += text[at];
+  }
+  return game_id_of(letters, digits);
+}

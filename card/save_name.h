@@ -28,3 +28,14 @@ struct NameParts {
 // The parts compose_name makes `name` from; nothing for a name it cannot
 // make (a product code such as SCAJ, a file-name part over 8 characters).
 std::optional<NameParts> name_parts(const std::string& name);
+
+// The game a save belongs to, as SD-card memory cards and emulators name a
+// game's own card: the product code its name holds at characters 2..11,
+// four letters, a hyphen (or the PocketStation's P, or nothing) and five
+// digits, written "SLUS-00594". "BASLUS-00594GAME" and "BESLESP02083052002"
+// hold SLUS-00594 and SLES-02083; "" when the name holds none.
+std::string game_id_in_save_name(const std::string& name);
+
+// A game ID as a person may type it or a disc spells it ("slus-00594",
+// "SLUS00594", "SLUS_005.94") in the form above; "" for anything else.
+std::string normalised_game_id(const std::string& text);

@@ -198,7 +198,6 @@ int write_command(const Arguments& arguments) {
   if (Failure failure = analyse_card(*analysed, *slots, false))
     std::fprintf(stderr, "%s holds no formatted memory card (%s): it is written as it is.\n", path.c_str(),
                  failure->text.c_str());
-  if (Failure failure = connect()) return report_failure(failure);
   SyncOrders orders;
   orders.all = arguments.has("--all");
   orders.verify = !arguments.has("--no-verify");
@@ -206,6 +205,12 @@ int write_command(const Arguments& arguments) {
   orders.read_first = backup;
   if (!backup)
     std::fprintf(stderr, "No backup: what the card holds now cannot be restored after this write.\n");
+  return write_to_reader(*card, path, orders, backup);
+}
+
+int write_to_reader(const CardImage& card, const std::string& path, const SyncOrders& orders, bool backup,
+                    std::FILE* messages) {
+  if (Failure failure = connect()) return report_failure(failure);
   SyncReport report;
   Failure failure;
   {
@@ -218,12 +223,12 @@ int write_command(const Arguments& arguments) {
       if (!backup || frames.empty()) return std::nullopt;
       std::string backup_path;
       if (Failure failure = write_backup(on_card, backup_path)) return failure;
-      std::printf("Backed up the card into %s.\n", backup_path.c_str());
-      std::fflush(stdout);
+      std::fprintf(messages, "Backed up the card into %s.\n", backup_path.c_str());
+      std::fflush(messages);
       return std::nullopt;
     };
     failure = in_words(sync_card(
-        *card, orders, back_up,
+        card, orders, back_up,
         [&bar](SyncStep step, int done, int total) { bar.show(step_name(step), done, total); }, report));
   }
   if (failure) {
@@ -235,11 +240,11 @@ int write_command(const Arguments& arguments) {
     return kFailed;
   }
   if (report.written.empty())
-    std::printf("The card already holds %s: nothing written.\n", path.c_str());
+    std::fprintf(messages, "The card already holds %s: nothing written.\n", path.c_str());
   else if (orders.verify)
-    std::printf("Wrote %s, verified %d.\n", frames_text(report.written.size()).c_str(),
-                int(report.verified.size()));
+    std::fprintf(messages, "Wrote %s, verified %d.\n", frames_text(report.written.size()).c_str(),
+                 int(report.verified.size()));
   else
-    std::printf("Wrote %s, not verified.\n", frames_text(report.written.size()).c_str());
+    std::fprintf(messages, "Wrote %s, not verified.\n", frames_text(report.written.size()).c_str());
   return kDone;
 }

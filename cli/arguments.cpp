@@ -6,6 +6,19 @@ std::optional<std::string> Arguments::value(const std::string& option) const {
   return found->second;
 }
 
+std::vector<std::string> Arguments::list(const std::string& option) const {
+  std::vector<std::string> items;
+  const auto found = lists.find(option);
+  if (found == lists.end()) return items;
+  for (const std::string& value : found->second) {
+    size_t start = 0;
+    for (size_t comma; (comma = value.find(',', start)) != std::string::npos; start = comma + 1)
+      items.push_back(value.substr(start, comma - start));
+    items.push_back(value.substr(start));
+  }
+  return items;
+}
+
 std::optional<std::string> parse_arguments(const std::vector<std::string>& words,
                                            const std::map<std::string, VerbRules>& verbs,
                                            Arguments& out) {
@@ -28,7 +41,7 @@ std::optional<std::string> parse_arguments(const std::vector<std::string>& words
     }
     const size_t equals = word.find('=');
     const std::string option = word.substr(0, equals);
-    if (rules.valued.count(option)) {
+    if (rules.valued.count(option) || rules.repeatable.count(option)) {
       std::string value;
       if (equals != std::string::npos) {
         value = word.substr(equals + 1);
@@ -36,6 +49,10 @@ std::optional<std::string> parse_arguments(const std::vector<std::string>& words
         value = words[++i];
       } else {
         return option + " needs a value";
+      }
+      if (rules.repeatable.count(option)) {
+        out.lists[option].push_back(value);
+        continue;
       }
       if (out.values.count(option)) return option + " given twice";
       out.values[option] = value;

@@ -2,9 +2,11 @@
 // work failed (the reason on stderr), 2 the command line was wrong.
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
+#include "adaptor/card_sync.h"
 #include "card/analysis.h"
 #include "card/card_image.h"
 #include "card/failure.h"
@@ -50,6 +52,18 @@ int readers_command(const Arguments& arguments);
 // The card in the chosen reader, whole or fast (directory and save heads), with a
 // progress bar; the adaptor's own answers in words.
 Failure read_from_adaptor(bool fast, CardImage& card);
+
+// Makes the card in the chosen reader equal `card` (as "write" does: only
+// what differs, the directory last, read back), what it held kept with the
+// backups first unless `backup` is false; `path` names the card in the
+// messages, which go to `messages` (stderr when stdout carries JSON).
+int write_to_reader(const CardImage& card, const std::string& path, const SyncOrders& orders, bool backup,
+                    std::FILE* messages = stdout);
+
+int split_command(const Arguments& arguments);
+int gather_command(const Arguments& arguments);
+// "list FOLDER": every card under it, with --find the saves that match.
+int list_library(const Arguments& arguments);
 
 int backups_command(const Arguments& arguments);
 int list_deleted_command(const Arguments& arguments);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "files/folders.h"
 #include "resources/version.h"
 
 namespace {
@@ -72,6 +73,45 @@ const char kUsage[] =
     "                                             links another program cleared are rebuilt\n"
     "                                             where its blocks leave no doubt\n"
     "      quillcrest-cli undelete memcard.mcr 4\n"
+    "  list FOLDER [--json] [--find TEXT]         every card file under FOLDER (an SD card,\n"
+    "                                             an emulator's card folder): its layout,\n"
+    "                                             game ID, channel and channel name, blocks\n"
+    "                                             used and saves, and the files that are no\n"
+    "                                             card with the reason; --find keeps the saves\n"
+    "                                             whose name, game ID or title holds TEXT\n"
+    "      quillcrest-cli list /media/SDCARD --find \"final fantasy\"\n"
+    "  split CARD... --into FOLDER --layout L [--dry-run] [--json]\n"
+    "                                             every save onto its game's own card under\n"
+    "                                             FOLDER, L the SD card's or emulator's layout:\n"
+    "                                             memcardpro  MemoryCards/SLUS-00594/SLUS-00594-1.mcd\n"
+    "                                             sd2psx      MemoryCards/PS1/SLUS-00594/SLUS-00594-1.mcd\n"
+    "                                                         (.sd2psx/Game2Folder.ini honoured)\n"
+    "                                             duckstation memcards/SLUS-00594_1.mcd, the\n"
+    "                                                         emulator's cards named \"by serial\"\n"
+    "                                                         (by title needs the game's title,\n"
+    "                                                         which no save holds)\n"
+    "                                             FOLDER is the SD card or DuckStation's folder,\n"
+    "                                             or the card folder itself. A game's card is\n"
+    "                                             made when missing and extended, never\n"
+    "                                             replaced; a save already there is skipped;\n"
+    "                                             when a card is full, or holds another save of\n"
+    "                                             the same name, the next channel (-2 ... -8;\n"
+    "                                             DuckStation _2) takes it. Saves without a\n"
+    "                                             game ID go to the card \"Other\". Each card\n"
+    "                                             file changed is kept with the backups first.\n"
+    "                                             --adaptor splits the card in the reader\n"
+    "      quillcrest-cli split memcard.mcr --into /media/SDCARD --layout memcardpro\n"
+    "  gather SOURCE... --into CARD [--game ID...] [--channel N] [--dry-run] [--json]\n"
+    "                                             the saves of per-game cards (folders or card\n"
+    "                                             files, any layout) onto one card, made when\n"
+    "                                             missing; --game keeps those games' saves. A\n"
+    "                                             save already on CARD is not added twice; of\n"
+    "                                             a save whose versions differ, the one of\n"
+    "                                             channel N (1 unless given) is taken and the\n"
+    "                                             others listed; what does not fit is listed.\n"
+    "                                             --adaptor instead of --into gathers onto the\n"
+    "                                             card in the reader, as \"write\" writes it\n"
+    "      quillcrest-cli gather /media/SDCARD --into memcard.mcr --game SLUS-00594\n"
     "  check CARD [--json]                        every fault of the card (and a VMP's\n"
     "                                             wrong signature), changing nothing; exit\n"
     "                                             status 0 only when sound\n"
@@ -137,6 +177,12 @@ int list_command(const Arguments& arguments) {
   if (adaptor) {
     if (int wrong = choose_reader(arguments)) return wrong;
   }
+  if (!adaptor && path_kind(arguments.operands[0]) == PathKind::folder) {
+    if (arguments.has("--deleted") || arguments.has("--allow-corrupted"))
+      return usage_error("list FOLDER takes --json and --find only");
+    return list_library(arguments);
+  }
+  if (arguments.value("--find")) return usage_error("--find searches a FOLDER of cards");
   if (arguments.has("--deleted")) return list_deleted_command(arguments);
   return adaptor ? list_adaptor_card(arguments) : list_card_file(arguments);
 }
@@ -144,7 +190,12 @@ int list_command(const Arguments& arguments) {
 const std::map<std::string, Verb>& verbs() {
   static const std::map<std::string, Verb> table = {
       {"list",
-       {{0, 1, {"--json", "--allow-corrupted", "--adaptor", "--deleted"}, {"--reader"}}, list_command}},
+       {{0, 1, {"--json", "--allow-corrupted", "--adaptor", "--deleted"}, {"--reader", "--find"}}, list_command}},
+      {"split",
+       {{0, 64, {"--json", "--dry-run", "--adaptor"}, {"--into", "--layout", "--reader"}}, split_command}},
+      {"gather",
+       {{1, 64, {"--json", "--dry-run", "--adaptor"}, {"--into", "--channel", "--reader"}, {"--game"}},
+        gather_command}},
       {"read", {{1, 1, {}, {"--reader"}}, read_command}},
       {"write", {{1, 1, {"--all", "--no-verify", "--no-backup"}, {"--reader"}}, write_command}},
       {"readers", {{0, 64, {"--probe"}, {}}, readers_command}},

@@ -23,6 +23,15 @@ bool make_folders(const std::string& folder);
 // The names of the plain files in a folder; none when it cannot be read.
 std::vector<std::string> files_in(const std::string& folder);
 
+// The names of the folders in a folder, without "." and ".."; none when it
+// cannot be read.
+std::vector<std::string> folders_in(const std::string& folder);
+
+// What a path names: nothing, a plain file, a folder or anything else (a
+// device, a socket), following symbolic links.
+enum class PathKind { missing, file, folder, other };
+PathKind path_kind(const std::string& path);
+
 // Creates `path` as an empty file only when nothing of that name exists:
 // two programs never get the same name.
 bool create_new_file(const std::string& path);

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "files/folders.h"
@@ -51,6 +52,25 @@ std::vector<std::string> files_in(const std::string& folder) {
   }
   closedir(listing);
   return names;
+}
+
+std::vector<std::string> folders_in(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* listing = opendir(folder.c_str());
+  if (!listing) return names;
+  while (const dirent* entry = readdir(listing)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != ".." && is_folder(path_in(folder, name))) names.push_back(name);
+  }
+  closedir(listing);
+  return names;
+}
+
+PathKind path_kind(const std::string& path) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0) return errno == ENOENT || errno == ENOTDIR ? PathKind::missing : PathKind::other;
+  if (S_ISREG(status.st_mode)) return PathKind::file;
+  return S_ISDIR(status.st_mode) ? PathKind::folder : PathKind::other;
 }
 
 bool create_new_file(const std::string& path) {

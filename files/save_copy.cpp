@@ -7,6 +7,22 @@
 #include "files/backups.h"
 #include "files/card_file.h"
 
+int slot_named(const CardImage& card, const SlotTable& slots, const std::string& name) {
+  for (int slot = 0; slot < kSlotCount; ++slot)
+    if (slots.status[slot] > 0 && DirectoryFrame{directory_frame(card, slot)}.name() == name) return slot;
+  return -1;
+}
+
+int slot_holding(const CardImage& card, const SlotTable& slots, const SaveImport& save) {
+  const std::string name = DirectoryFrame{save.directory}.name();
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    if (slots.status[slot] <= 0 || DirectoryFrame{directory_frame(card, slot)}.name() != name) continue;
+    SaveImport held;
+    if (!take_save(card, slot, held) && held.data == save.data) return slot;
+  }
+  return -1;
+}
+
 Failure place_copy(const SaveImport& save, const std::string& comment, CardImage& target,
                    CardFileInfo& target_file, int target_used, int& first) {
   first = first_free_slot(target);

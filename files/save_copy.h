@@ -5,10 +5,18 @@
 
 #include <string>
 
+#include "card/analysis.h"
 #include "card/card_image.h"
 #include "card/failure.h"
 #include "files/card_formats.h"
 #include "files/save_file.h"
+
+// The first block of the save called `name` on an analysed card; -1 when
+// none is. A game finds only one save of a name on a card.
+int slot_named(const CardImage& card, const SlotTable& slots, const std::string& name);
+// The first block of the save on the card that is `save` byte for byte: its
+// name and its blocks; -1 when none is.
+int slot_holding(const CardImage& card, const SlotTable& slots, const SaveImport& save);
 
 struct CopiedSave {
   int first = -1;  // the slot of the copy's first block

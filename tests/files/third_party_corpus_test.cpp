@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <unistd.h>
 #include <memory>
 #include <string>
 
@@ -16,6 +18,9 @@
 #include "card/undelete.h"
 #include "files/card_file.h"
 #include "files/card_file_check.h"
+#include "files/card_library.h"
+#include "files/game_card_gather.h"
+#include "files/game_card_split.h"
 #include "files/card_formats.h"
 #include "files/save_file.h"
 #include "tests/adaptor/emulated_adaptor.h"
@@ -308,3 +313,84 @@ TEST_F(ThirdPartyCorpus, ACardWithAWrongHeaderChecksumIsRefusedYetAnalysesAsItsD
 }
 
 }  // namespace
+
+namespace {
+
+// The saves of a card by name, their blocks as a take gives them; `names`
+// counts every save, two of one name too.
+std::map<std::string, Bytes> saves_by_name(const CardImage& card, int& names) {
+  std::map<std::string, Bytes> saves;
+  auto copy = std::make_unique<CardImage>(card);
+  auto slots = std::make_unique<SlotTable>();
+  names = 0;
+  if (analyse_card(*copy, *slots, false)) return saves;
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    if (slots->status[slot] <= 0) continue;
+    SaveImport save;
+    EXPECT_FALSE(take_save(card, slot, save));
+    saves[DirectoryFrame{directory_frame(card, slot)}.name()] = save.data;
+    ++names;
+  }
+  return saves;
+}
+
+}  // namespace
+
+// Each sound card split into the per-game cards of every layout, then
+// gathered back onto a blank card: every save comes back byte for byte.
+TEST_F(ThirdPartyCorpus, RealCardsSplitIntoGameCardsAndGatherBackWhole) {
+  const std::string root = std::filesystem::temp_directory_path() / ("quillcrest-corpus-" + std::to_string(getpid()));
+  setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
+  int split_cards = 0;
+  for (const CardCase& c : kCards) {
+    if (!c.faults.empty()) continue;
+    SCOPED_TRACE(c.path);
+    auto card = std::make_unique<CardImage>(expected_card(c));
+    int names = 0;
+    const std::map<std::string, Bytes> saves = saves_by_name(*card, names);
+    if (names == 0) continue;  // nothing to split: no folder is made
+    auto slots = std::make_unique<SlotTable>();
+    auto analysed = std::make_unique<CardImage>(*card);
+    ASSERT_FALSE(analyse_card(*analysed, *slots, false));
+    for (CardLayout layout : {CardLayout::memcardpro, CardLayout::sd2psx, CardLayout::duckstation}) {
+      SCOPED_TRACE(card_layout_name(layout));
+      const std::string folder = root + "/" + std::to_string(split_cards++);
+      SplitPlan plan;
+      ASSERT_FALSE(plan_split({SplitSource{c.path, card.get(), slots.get()}}, layout, folder, plan));
+      SplitWritten written;
+      ASSERT_FALSE(carry_out_split(plan, written));
+      EXPECT_EQ(split_count(plan, SplitOutcome::added), names);
+      auto back = std::make_unique<CardImage>(blank_card());
+      GatherReport report;
+      ASSERT_FALSE(gather_game_cards({folder}, GatherOptions{}, *back, report));
+      int gathered_names = 0;
+      EXPECT_EQ(saves_by_name(*back, gathered_names), saves);
+      EXPECT_EQ(gathered_names, int(saves.size()));
+    }
+  }
+  std::filesystem::remove_all(root);
+}
+
+// The SD-card and emulator files of the corpus, named as their devices name them.
+TEST_F(ThirdPartyCorpus, TheLibraryKnowsTheDevicesCardsByTheirNames) {
+  std::vector<LibraryCard> cards;
+  ASSERT_FALSE(scan_library(corpus("memcardpro"), false, cards));
+  ASSERT_EQ(cards.size(), 3u);
+  EXPECT_EQ(cards[0].path, corpus("memcardpro") + "/MemoryCard2-1.mcd");
+  EXPECT_EQ(cards[0].place.layout, CardLayout::memcardpro);
+  EXPECT_EQ(cards[0].place.card_name, "MemoryCard2");
+  EXPECT_EQ(cards[0].place.channel, 1);
+  EXPECT_EQ(cards[0].used, 15);
+  EXPECT_EQ(cards[1].place.channel, 2);
+  EXPECT_EQ(cards[2].place.layout, CardLayout::none);  // blank.mcd
+  ASSERT_FALSE(scan_library(corpus("duckstation-user"), false, cards));
+  ASSERT_EQ(cards.size(), 2u);
+  EXPECT_EQ(cards[0].place.card_name, "Vagrant Story (USA)");
+  EXPECT_EQ(cards[0].place.layout, CardLayout::duckstation);
+  EXPECT_EQ(cards[1].place.card_name, "shared_card");
+  EXPECT_EQ(cards[1].saves.size(), 1u);  // the live save; the deleted one is no save
+  ASSERT_FALSE(scan_library(corpus("picomemcard"), false, cards));
+  ASSERT_EQ(cards.size(), 2u);
+  EXPECT_EQ(cards[1].saves.size(), 5u);
+  EXPECT_EQ(cards[1].saves[0].game_id, "SLES-02083");
+}
