@@ -1,5 +1,6 @@
 #include "files/game_card_split.h"
 
+#include <algorithm>
 #include <map>
 
 #include "card/editing.h"
@@ -141,16 +142,20 @@ Failure plan_split(const std::vector<SplitSource>& sources, CardLayout layout, c
   Planner planner(plan);
   for (const SplitSource& source : sources) {
     for (int slot = 0; slot < kSlotCount; ++slot) {
-      if (source.slots->status[slot] <= 0) continue;
+      const int status = source.slots->status[slot];
+      if (status <= 0 && status != kSlotCorrupted) continue;
       SplitEntry entry;
       entry.source = source.label;
       entry.slot = slot;
       entry.name = DirectoryFrame{directory_frame(*source.card, slot)}.name();
-      entry.blocks = source.slots->status[slot];
+      entry.blocks = std::max(status, 1);
       entry.game_id = game_id_in_save_name(entry.name);
       entry.card_name = card_name_for(entry.game_id, game_to_folder);
       SaveImport save;
-      if (Failure failure = take_save(*source.card, slot, save)) {
+      if (status == kSlotCorrupted) {
+        entry.outcome = SplitOutcome::refused;
+        entry.why = "the slot is corrupted (its directory frame or save header is damaged)";
+      } else if (Failure failure = take_save(*source.card, slot, save)) {
         entry.outcome = SplitOutcome::refused;
         entry.why = failure->text;
       } else {

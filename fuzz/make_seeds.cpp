@@ -282,6 +282,28 @@ void serial_seeds() {
 
 }  // namespace
 
+// game_cards: the ini text, the source card's prefix, then the game card
+// already on the SD card.
+Bytes game_cards_input(const std::string& ini, const CardImage& source, const CardImage& existing) {
+  Bytes input;
+  append_le(input, uint32_t(ini.size()), 2);
+  append(input, Bytes(ini.begin(), ini.end()));
+  append_le(input, uint32_t(kCardSize), 3);
+  append(input, card_bytes(source));
+  append(input, card_bytes(existing));
+  return input;
+}
+
+void game_cards_seeds(const std::vector<NamedCard>& all_cards) {
+  const std::string ini = "[PS1]\nSLUS-00594=Shared\n  slus00595 = Shared  \n[ChannelName]\n1=Main\n\n";
+  CardImage existing = blank_card();
+  add_save(existing, save_of(2));
+  for (const NamedCard& c : all_cards) {
+    put_seed("game_cards", c.name, game_cards_input(ini, c.card, existing));
+    put_seed("game_cards", c.name + "-onto-itself", game_cards_input("", c.card, c.card));
+  }
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: make_fuzz_seeds CORPUS_FOLDER\n");
@@ -296,6 +318,7 @@ int main(int argc, char** argv) {
     put_seed("export_delete", c.name + "-allowing", with_card({0, 1}, c.card));
     put_seed("slot_text", c.name, with_card({uint8_t(c.name.size()), 3, 0, 0, 0}, c.card));
   }
+  game_cards_seeds(all_cards);
   CardImage with_saves = blank_card();
   for (const NamedCard& c : all_cards)
     if (c.name == "mixed") with_saves = c.card;

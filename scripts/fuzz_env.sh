@@ -2,7 +2,8 @@
 # their build in build/fuzz and how one of them runs.
 : "${ROOT:?}" "${BUILD_DIR:?}"
 FUZZ_DIR="$BUILD_DIR/fuzz"
-FUZZ_TARGETS=(analyse_card read_card_file import_save export_delete slot_text adaptor_replies serial_replies)
+FUZZ_TARGETS=(analyse_card read_card_file import_save export_delete slot_text adaptor_replies serial_replies
+              game_cards)
 # clang from Debian; the top-level CMakeLists.txt instruments everything for
 # libFuzzer under AddressSanitizer and UBSan when QUILLCREST_FUZZ is on.
 FUZZ_CMAKE_OPTIONS=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang
@@ -17,6 +18,7 @@ fuzz_max_len() {
     import_save) echo 262144 ;;
     export_delete | slot_text) echo 131080 ;;
     adaptor_replies | serial_replies) echo 4096 ;;
+    game_cards) echo 270000 ;;
     *) echo "unknown fuzz target $1" >&2; return 1 ;;
   esac
 }

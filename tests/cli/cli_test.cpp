@@ -523,6 +523,33 @@ TEST_P(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
   EXPECT_TRUE(starts_with(counts(), counts_start(1, 0))) << counts();
 }
 
+// The real card split onto an SD card's folder, and gathered back onto it
+// as "write" writes: backed up first, only what differs, read back.
+TEST_P(CliAdaptor, SplitsTheRealCardAndGathersOntoIt) {
+  plug_in(listed_card());
+  const std::string sd = folder.path("sd");
+  ProgramRun result = run({"split", "--adaptor", "--into", sd, "--layout", "duckstation"});
+  EXPECT_EQ(result.status, 1) << result.err;  // the corrupted slot 5 is no save, but the rest split
+  EXPECT_NE(result.out.find(", slot 2: BISLPSP00001GAME (2 blocks) to " + sd + "/memcards/SLPS-00001_1.mcd\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(read_file(real), card_bytes(listed_card()));
+
+  CardImage other = blank_card();
+  SaveSpec extra;
+  extra.name = "BASLUS-00594EXTRA";
+  extra.seed = 44;
+  put_save(other, extra, {0});
+  write_file(sd + "/memcards/SLUS-00594_1.mcd", card_bytes(other));
+  result = run({"gather", sd, "--adaptor", "--game", "SLUS-00594"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("BASLUS-00594EXTRA (1 block) to slot 6\n"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("Backed up the card into " + backups), std::string::npos) << result.out;
+  CardImage expected = listed_card();
+  put_save(expected, extra, {5});
+  EXPECT_EQ(read_file(real), card_bytes(expected));
+}
+
 // The directory goes last: cut short after the saves' blocks, the card
 // keeps its old directory, and says what it got.
 TEST_P(CliAdaptor, AWriteCutShortBeforeTheDirectoryLeavesTheOldOne) {
