@@ -271,12 +271,14 @@ LayoutFolders layout_folders(CardLayout layout, const std::string& folder) {
   return folders;
 }
 
-std::string game_card_path(CardLayout layout, const std::string& cards_folder, const std::string& card_name,
+std::string game_card_folder(CardLayout layout, const std::string& cards_folder, const std::string& card_name) {
+  return layout == CardLayout::duckstation ? cards_folder : child_named(cards_folder, card_name);
+}
+
+std::string game_card_path(CardLayout layout, const std::string& card_folder, const std::string& card_name,
                            int channel) {
   const std::string number = std::to_string(channel);
-  if (layout == CardLayout::duckstation)
-    return path_in(cards_folder, card_name + "_" + number + kCardExtension);
-  return path_in(child_named(cards_folder, card_name), card_name + "-" + number + kCardExtension);
+  return path_in(card_folder, card_name + (layout == CardLayout::duckstation ? "_" : "-") + number + kCardExtension);
 }
 
 std::map<std::string, std::string> read_game_to_folder(const std::string& ini_path) {

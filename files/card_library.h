@@ -56,8 +56,11 @@ struct LayoutFolders {
 };
 LayoutFolders layout_folders(CardLayout layout, const std::string& folder);
 
-// The file of a card's channel under the layout's card folder.
-std::string game_card_path(CardLayout layout, const std::string& cards_folder, const std::string& card_name,
+// The folder a card's channels are kept in under the layout's card folder
+// (DuckStation keeps them all in the card folder itself).
+std::string game_card_folder(CardLayout layout, const std::string& cards_folder, const std::string& card_name);
+// The file of a card's channel in that folder.
+std::string game_card_path(CardLayout layout, const std::string& card_folder, const std::string& card_name,
                            int channel);
 
 // The folder a path is in ("." for a bare name).

@@ -40,8 +40,9 @@ class Planner {
   void place(SplitEntry& entry, const SaveImport& save) {
     const int channels = channels_of(plan_.layout);
     std::vector<std::string> paths;
+    const std::string folder = card_folder(entry.card_name);
     for (int channel = 1; channel <= channels; ++channel)
-      paths.push_back(game_card_path(plan_.layout, plan_.folders.cards, entry.card_name, channel));
+      paths.push_back(game_card_path(plan_.layout, folder, entry.card_name, channel));
     // A copy on any channel is the save already split, whichever channel
     // first had room for it.
     for (int channel = 1; channel <= channels; ++channel) {
@@ -83,6 +84,14 @@ class Planner {
   }
 
  private:
+  // Looked up once a game: the card folder may hold a folder per game.
+  const std::string& card_folder(const std::string& card_name) {
+    auto known = folders_.find(card_name);
+    if (known == folders_.end())
+      known = folders_.emplace(card_name, game_card_folder(plan_.layout, plan_.folders.cards, card_name)).first;
+    return known->second;
+  }
+
   static void set_place(SplitEntry& entry, const std::string& path, int channel, SplitOutcome outcome) {
     entry.path = path;
     entry.channel = channel;
@@ -124,6 +133,7 @@ class Planner {
 
   SplitPlan& plan_;
   std::map<std::string, size_t> index_;
+  std::map<std::string, std::string> folders_;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #define IDI_APP 103
 #define IDD_CHECK_CARD 110
 #define IDD_BACKUPS 111
+#define IDD_GAME_CARDS 112
 #define IDR_KEYS 119
 
 // Main window.
@@ -53,6 +54,8 @@
 #define IDM_CHECK_CARD 0x1030
 #define IDM_BACKUPS 0x1040
 #define IDM_NEW_WINDOW 0x1050
+#define IDM_SPLIT_CARD 0x1060
+#define IDM_GATHER_CARDS 0x1070
 
 // Commands of a slot's menu ("Delete Save" is the button's own command).
 #define IDM_EXPORT_SAVE_AS 0x1100
@@ -71,3 +74,14 @@
 #define IDC_BACKUP_LIST 1110
 #define IDC_BACKUP_FOLDER 1111
 #define IDC_SHOW_FOLDER 1112
+
+// "Split Card into Game Cards..." and "Gather Game Cards..." dialog.
+#define IDC_LAYOUT_LABEL 1120
+#define IDC_LAYOUT_MEMCARDPRO 1121
+#define IDC_LAYOUT_SD2PSX 1122
+#define IDC_LAYOUT_DUCKSTATION 1123
+#define IDC_GAME_FOLDER 1124
+#define IDC_BROWSE_FOLDER 1125
+#define IDC_GAME_CARDS_HINT 1126
+#define IDC_CHANNEL_LABEL 1127
+#define IDC_GATHER_CHANNEL 1128

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmarks, which print their figures (they assert
-# nothing): the card analysis, the transfer jobs (over the emulated adaptor,
+# nothing): the card analysis, the per-game cards' listing and split, the transfer jobs (over the emulated adaptor,
 # and over the emulated serial readers paced at their line's speed, about
 # 90 s) and the command line's jobs natively, and the window's jobs under Wine on a virtual screen of their own,
 # with the 32-bit build where this machine runs 32-bit programs and the
@@ -15,8 +15,8 @@ case "$which" in both | native | wine) ;; *) echo "usage: $0 [native|wine]" >&2;
 "$ROOT/scripts/setup.sh" --when-needed
 if [ "$which" != wine ]; then
   cmake -S "$ROOT" -B "$BUILD_DIR/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$BUILD_DIR/native" --target card_bench transfer_bench serial_bench cli_bench -j"$(nproc)" >/dev/null
-  for bench in card_bench transfer_bench serial_bench cli_bench; do
+  cmake --build "$BUILD_DIR/native" --target card_bench game_cards_bench transfer_bench serial_bench cli_bench -j"$(nproc)" >/dev/null
+  for bench in card_bench game_cards_bench transfer_bench serial_bench cli_bench; do
     echo "== $bench"
     "$BUILD_DIR/native/bin/$bench"
   done

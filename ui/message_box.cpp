@@ -10,6 +10,10 @@ void show_warning(const std::string& text, const std::string& caption) {
   MessageBoxA(app.window, text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
 }
 
+void show_information(const std::string& text, const std::string& caption) {
+  MessageBoxA(app.window, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
 bool ask_yes_no(const std::string& text, const std::string& caption) {
   return MessageBoxA(app.window, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }

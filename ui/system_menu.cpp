@@ -6,6 +6,7 @@
 #include "ui/app_state.h"
 #include "ui/backups_dialog.h"
 #include "ui/check_dialog.h"
+#include "ui/game_card_commands.h"
 #include "ui/message_box.h"
 #include "ui/reader_menu.h"
 #include "ui/undo_commands.h"
@@ -47,6 +48,8 @@ const SystemMenuItem kItems[] = {
     {0, nullptr, nullptr, nullptr},
     {IDM_CHECK_CARD, "Check Card...", check_card_command, nullptr},
     {IDM_BACKUPS, "Backups...", backups_command, nullptr},
+    {IDM_SPLIT_CARD, "Split Card into Game Cards...", split_card_command, nullptr},
+    {IDM_GATHER_CARDS, "Gather Game Cards...", gather_cards_command, nullptr},
     {IDM_NEW_WINDOW, "New Window", start_new_window, nullptr},
 };
 

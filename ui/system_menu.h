@@ -1,5 +1,6 @@
 // The window's items below the system menu's own (the title bar's icon,
-// Alt+Space): Undo, Redo, Check Card..., Backups..., New Window, and the
+// Alt+Space): Undo, Redo, Check Card..., Backups..., Split Card into Game
+// Cards..., Gather Game Cards..., New Window, and the
 // "Card Reader" submenu (reader_menu.h). Their commands arrive as
 // WM_SYSCOMMAND (Wine sends a submenu's as WM_COMMAND); the keys of the
 // accelerator table that name them (Ctrl+Z, Ctrl+Y) arrive the same way.

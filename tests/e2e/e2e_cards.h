@@ -27,7 +27,8 @@ constexpr Rgb kFrameGreen{0, 255, 0};
 
 // The system menu's items below its own, counted from its end ("Card
 // Reader" is the last), and the items of a slot's menu.
-constexpr int kUndo = -6, kRedo = -5, kCheckCard = -4, kBackups = -3, kNewWindow = -2;
+constexpr int kUndo = -8, kRedo = -7, kCheckCard = -6, kBackups = -5, kSplitCard = -4, kGatherCards = -3,
+              kNewWindow = -2;
 constexpr int kExportSaveAs = 0, kSaveIconAs = 1, kCopySaveToCardFile = 2, kRestoreDeletedSave = 3,
               kDeleteSave = 4;
 
