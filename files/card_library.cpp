@@ -331,6 +331,12 @@ Failure scan_library(const std::string& root, bool keep_cards, std::vector<Libra
             std::find(entry.game_ids.begin(), entry.game_ids.end(), id) == entry.game_ids.end())
           entry.game_ids.push_back(id);
     }
+    const CardPlace& place = entry.place;
+    const bool device = place.layout == CardLayout::memcardpro || place.layout == CardLayout::sd2psx;
+    if (device && entry.game_ids.empty() && !numbered(place.card_name, "MemoryCard") &&
+        !numbered(place.card_name, "Card"))
+      entry.notes.push_back("the card's name, " + place.card_name +
+                            ", is no game ID: the device loads it only when it is chosen by name");
     read_card(path, keep_cards, entry);
     cards.push_back(std::move(entry));
   }

@@ -216,6 +216,14 @@ TEST_F(GameCards, Game2FolderSendsAGameToItsSharedFolder) {
   ASSERT_FALSE(scan_library(root, false, cards));
   ASSERT_EQ(cards.size(), 1u);
   EXPECT_EQ(cards[0].game_ids, (std::vector<std::string>{"SLUS-00594", "SLUS-00595"}));
+  EXPECT_TRUE(cards[0].notes.empty());
+  // A card folder of a name that is no game's, and no numbered card's, is told.
+  ASSERT_EQ(std::system(("mkdir -p " + root + "/MemoryCards/PS1/Mine").c_str()), 0);
+  write_file(root + "/MemoryCards/PS1/Mine/Mine-1.mcd", card_bytes(blank_card()));
+  ASSERT_FALSE(scan_library(root, false, cards));
+  ASSERT_EQ(cards.size(), 2u);
+  EXPECT_EQ(cards[0].notes, (std::vector<std::string>{"the card's name, Mine, is no game ID: the device loads it "
+                                                      "only when it is chosen by name"}));
 }
 
 TEST_F(GameCards, ACardThatCannotTakeSavesIsLeftAsItIs) {
