@@ -92,6 +92,7 @@ int convert_command(const Arguments& arguments) {
   if (Failure failure = open_card_file(in, arguments.has("--allow-corrupted"), *open, true))
     return report_failure(failure, in);
   // What the file held goes out byte for byte, whatever the analysis made of it.
+  warn_if_comments_lost(open->card, open->file, *format);
   open->file.format = *format;
   if (Failure failure = write_card_file(out, open->card, open->file)) return report_failure(failure, out);
   std::printf("Wrote %s as a %s card image to %s (%d/15).\n", in.c_str(), card_format_text(*format),

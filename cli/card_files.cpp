@@ -74,11 +74,17 @@ const char* card_format_text(CardFormat format) {
   return "raw";
 }
 
+void warn_if_comments_lost(const CardImage& card, const CardFileInfo& file, CardFormat format) {
+  if (comments_lost(card, file, format)) std::fprintf(stderr, "Warning: %s\n", kCommentsNotKept);
+}
+
 Failure write_changed_card(const Arguments& arguments, const std::string& card_path, OpenCard& open,
                            std::string& out) {
+  const CardFileInfo had = open.file;
   out = arguments.value("--output").value_or(card_path);
   // In place a file keeps its format: a VMP stays signed, a GME keeps its
   // comments, a magazine card its header.
   open.file.format = output_card_format(arguments, out, card_path, open.file).value_or(CardFormat::raw);
+  warn_if_comments_lost(open.card, had, open.file.format);
   return write_card_file(out, open.card, open.file);
 }

@@ -53,4 +53,8 @@ const char* card_format_text(CardFormat format);
 Failure write_changed_card(const Arguments& arguments, const std::string& card_path, OpenCard& open,
                            std::string& out);
 
+// Says once, on stderr, that the GME comments of `file` are lost when the
+// card is written in `format`.
+void warn_if_comments_lost(const CardImage& card, const CardFileInfo& file, CardFormat format);
+
 inline const char kCardFormats[] = "--format takes raw, gme, vgs or vmp";

@@ -60,6 +60,9 @@ Failure read_from_adaptor(bool fast, CardImage& card);
 int write_to_reader(const CardImage& card, const std::string& path, const SyncOrders& orders, bool backup,
                     std::FILE* messages = stdout);
 
+int rename_command(const Arguments& arguments);
+int comment_command(const Arguments& arguments);
+
 int split_command(const Arguments& arguments);
 int gather_command(const Arguments& arguments);
 // "list FOLDER": every card under it, with --find the saves that match.

@@ -68,6 +68,19 @@ const char kUsage[] =
     "      quillcrest-cli icon memcard.mcr 4 race.gif --size 64\n"
     "  delete CARD SLOT [--output OUT]            the save in SLOT\n"
     "      quillcrest-cli delete memcard.mcr 4\n"
+    "  rename CARD SLOT NAME [--output OUT]       the save's name, the one its game looks it\n"
+    "                                             up by: NAME whole, as BESLES-01234GAME01\n"
+    "                                             ('B', the region letter, the product code,\n"
+    "                                             the game's own 8 characters); a game finds\n"
+    "                                             a renamed save only if the new name is the\n"
+    "                                             one it looks for\n"
+    "      quillcrest-cli rename memcard.mcr 4 BASLUS-01234GAME01\n"
+    "  rename CARD SLOT --region R [--output OUT] only its region letters: R is america\n"
+    "                                             (BA), europe (BE) or japan (BI)\n"
+    "      quillcrest-cli rename memcard.mcr 4 --region america\n"
+    "  comment CARD SLOT TEXT [--output OUT]      the comment a GME (DexDrive) file keeps\n"
+    "                                             beside the save; \"\" clears it\n"
+    "      quillcrest-cli comment memcard.gme 4 \"before the last boss\"\n"
     "  undelete CARD SLOT [--output OUT]          the deleted save whose first block is\n"
     "                                             in SLOT, unless its blocks were reused;\n"
     "                                             links another program cleared are rebuilt\n"
@@ -160,8 +173,9 @@ const char kUsage[] =
     "\n"
     "  --help, --version\n"
     "\n"
-    "import, copy, delete and undelete change CARD in place, in its own format (a VMP stays\n"
-    "signed, a GME keeps its comments), unless --output names another file.\n"
+    "import, copy, delete, rename, comment and undelete change CARD in place, in its own\n"
+    "format (a VMP stays signed, a GME keeps its comments), unless --output names another\n"
+    "file.\n"
     "Backups are kept in $XDG_DATA_HOME/quillcrest/backups (by default\n"
     "~/.local/share/quillcrest/backups), on Windows in %LOCALAPPDATA%\\Quillcrest\\backups;\n"
     "the newest 100 are kept.\n"
@@ -211,6 +225,8 @@ const std::map<std::string, Verb>& verbs() {
       {"import", {{2, 2, {"--yes"}, {"--name", "--output"}}, import_save_command}},
       {"copy", {{3, 3, {"--yes", "--allow-corrupted"}, {"--output"}}, copy_save_command}},
       {"delete", {{2, 2, {}, {"--output"}}, delete_save_command}},
+      {"rename", {{2, 3, {}, {"--output", "--region"}}, rename_command}},
+      {"comment", {{3, 3, {}, {"--output", "--format"}}, comment_command}},
       {"format", {{1, 1, {}, {}}, format_command}},
       {"convert", {{2, 2, {"--allow-corrupted"}, {"--format"}}, convert_command}},
       {"icon", {{3, 3, {"--allow-corrupted"}, {"--size"}}, icon_command}},

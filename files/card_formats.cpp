@@ -235,3 +235,25 @@ void set_comment(const CardImage& card, CardFileInfo& info, int slot, const std:
   info.comments[slot] = SaveComment{DirectoryFrame{directory_frame(card, slot)}.name(),
                                     text.substr(0, kGmeCommentSize - 1)};
 }
+
+Failure edit_comment(const CardImage& card, CardFileInfo& info, int slot, const std::string& text) {
+  if (info.format != CardFormat::gme)
+    return fail(std::string("A ") + card_format_name(info.format) +
+                " card file keeps no comments: only a GME (DexDrive) file does.");
+  if (slot < 0 || slot >= kSlotCount || DirectoryFrame{directory_frame(card, slot)}.state() != kStateFirst)
+    return fail("Empty Block !");
+  if (text.size() > kGmeCommentSize - 1)
+    return fail("A GME comment holds at most 255 bytes; this one has " + std::to_string(text.size()) + ".");
+  for (unsigned char c : text)
+    if (c < 0x20 || c == 0x7F)
+      return fail("A GME comment cannot hold control characters (a line break, a tab).");
+  set_comment(card, info, slot, text);
+  return std::nullopt;
+}
+
+bool comments_lost(const CardImage& card, const CardFileInfo& info, CardFormat format) {
+  if (format == CardFormat::gme) return false;
+  for (int slot = 0; slot < kSlotCount; ++slot)
+    if (!comment_of(card, info, slot).empty()) return true;
+  return false;
+}

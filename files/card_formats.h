@@ -87,3 +87,16 @@ Failure encode_card_file(const CardImage& card, const CardFileInfo& info, std::v
 std::string comment_of(const CardImage& card, const CardFileInfo& info, int slot);
 // Gives the save whose first block is in `slot` a comment.
 void set_comment(const CardImage& card, CardFileInfo& info, int slot, const std::string& text);
+
+// The comment a user gives a save of a GME file (an empty text clears it).
+// Refused, `info` unchanged: a file of another format ("... keep no
+// comments"), a slot without a save's first block, a text longer than the
+// file's 255 bytes or holding a control character, which the file (and the
+// programs reading it) cannot hold.
+Failure edit_comment(const CardImage& card, CardFileInfo& info, int slot, const std::string& text);
+
+// Whether writing the card in `format` loses a comment the file held for a
+// save still on the card; the front ends say so once, with this text.
+bool comments_lost(const CardImage& card, const CardFileInfo& info, CardFormat format);
+inline const char kCommentsNotKept[] =
+    "The GME comments of the saves are not kept: only a GME file holds them.";

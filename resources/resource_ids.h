@@ -7,6 +7,8 @@
 #define IDD_CHECK_CARD 110
 #define IDD_BACKUPS 111
 #define IDD_GAME_CARDS 112
+#define IDD_RENAME_SAVE 113
+#define IDD_EDIT_COMMENT 114
 #define IDR_KEYS 119
 
 // Main window.
@@ -62,6 +64,8 @@
 #define IDM_SAVE_ICON_AS 0x1200
 #define IDM_COPY_SAVE_TO_FILE 0x1110
 #define IDM_RESTORE_SAVE 0x1120
+#define IDM_RENAME_SAVE 0x1130
+#define IDM_EDIT_COMMENT 0x1140
 // Keys: Delete asks before it deletes; the menu key and Shift+F10 open the
 // selected slot's menu.
 #define IDM_DELETE_KEY 0x1180
@@ -85,3 +89,14 @@
 #define IDC_GAME_CARDS_HINT 1126
 #define IDC_CHANNEL_LABEL 1127
 #define IDC_GATHER_CHANNEL 1128
+
+// "Rename Save..." dialog: the name's three parts and the result.
+#define IDC_RENAME_REGION 1130
+#define IDC_RENAME_CODE 1131
+#define IDC_RENAME_IDENTIFIER 1132
+#define IDC_RENAME_INFO 1133
+#define IDC_RENAME_NAME 1134
+
+// "Edit Comment..." dialog.
+#define IDC_COMMENT_TEXT 1140
+#define IDC_COMMENT_SAVE 1141

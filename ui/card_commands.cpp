@@ -50,7 +50,8 @@ void save_card_file() {
   // VMP stays signed); anywhere else it takes the format the name asks for.
   CardFileInfo file = app.file;
   if (path != app.file_path) file.format = card_format_for_path(path);
-  show_failure(write_card_file(path, app.card, file));
+  if (show_failure(write_card_file(path, app.card, file))) return;
+  if (comments_lost(app.card, app.file, file.format)) show_warning(kCommentsNotKept);
 }
 
 void new_card() {

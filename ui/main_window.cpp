@@ -21,6 +21,7 @@
 #include "ui/save_drag.h"
 #include "ui/slot_menu.h"
 #include "ui/slot_view.h"
+#include "ui/name_commands.h"
 #include "ui/system_menu.h"
 #include "ui/transfer_commands.h"
 
@@ -96,6 +97,8 @@ void run_command(HWND window, int id) {
     case IDM_EXPORT_SAVE_AS: export_save_as_command(); break;
     case IDM_COPY_SAVE_TO_FILE: copy_save_to_card_file_command(); break;
     case IDM_RESTORE_SAVE: restore_deleted_save(); break;
+    case IDM_RENAME_SAVE: rename_save_command(); break;
+    case IDM_EDIT_COMMENT: edit_comment_command(); break;
     case IDM_DELETE_KEY: delete_key_command(); break;
     case IDM_SLOT_MENU_KEY: open_selected_slot_menu(); break;
     default: break;  // Escape's IDCANCEL and Enter's IDOK do nothing

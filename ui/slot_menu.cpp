@@ -11,6 +11,8 @@
 namespace {
 
 bool holds_blocks(int slot) { return app.slots.status[slot] != kSlotEmpty; }
+bool holds_save(int slot) { return app.slots.status[slot] > 0; }
+bool gme_card() { return app.file.format == CardFormat::gme; }
 bool holds_deleted_save(int slot) { return is_deleted_first_block(app.card, slot); }
 
 // Items that cannot apply to the slot are greyed; the others say, as the
@@ -19,6 +21,7 @@ struct SlotMenuItem {
   UINT id;
   const char* text;
   bool (*applies)(int slot);
+  bool (*shown)() = nullptr;  // null: on every card
 };
 const SlotMenuItem kItems[] = {
     {IDM_EXPORT_SAVE_AS, "Export Save As...", holds_blocks},
@@ -26,6 +29,8 @@ const SlotMenuItem kItems[] = {
     {IDM_COPY_SAVE_TO_FILE, "Copy Save to Card File...", holds_blocks},
     {IDM_RESTORE_SAVE, "Restore Deleted Save", holds_deleted_save},
     {IDC_DELETE_SAVE, "Delete Save", holds_blocks},
+    {IDM_RENAME_SAVE, "Rename Save...", holds_save},
+    {IDM_EDIT_COMMENT, "Edit Comment...", holds_save, gme_card},
 };
 
 // The chosen item comes back to the window as its WM_COMMAND, on the
@@ -34,8 +39,9 @@ void track_menu(POINT at) {
   HMENU menu = CreatePopupMenu();
   if (!menu) return;
   for (const SlotMenuItem& item : kItems)
-    AppendMenuA(menu, MF_STRING | (item.applies(app.selected) ? MF_ENABLED : MF_GRAYED), item.id,
-                item.text);
+    if (!item.shown || item.shown())
+      AppendMenuA(menu, MF_STRING | (item.applies(app.selected) ? MF_ENABLED : MF_GRAYED), item.id,
+                  item.text);
   TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, app.window, nullptr);
   DestroyMenu(menu);
 }

@@ -30,7 +30,7 @@ constexpr Rgb kFrameGreen{0, 255, 0};
 constexpr int kUndo = -8, kRedo = -7, kCheckCard = -6, kBackups = -5, kSplitCard = -4, kGatherCards = -3,
               kNewWindow = -2;
 constexpr int kExportSaveAs = 0, kSaveIconAs = 1, kCopySaveToCardFile = 2, kRestoreDeletedSave = 3,
-              kDeleteSave = 4;
+              kDeleteSave = 4, kRenameSave = 5, kEditComment = 6;  // "Edit Comment..." on a GME card only
 
 // Opens a card image file through "Open MC/GME", answering Yes when asked
 // to discard the loaded card.
