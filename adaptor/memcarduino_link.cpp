@@ -1,8 +1,12 @@
-// A MemCARDuino-protocol reader on a serial port (memcarduino_protocol.h).
+// The readers of the MemCARDuino protocol on a serial port
+// (memcarduino_protocol.h): a MemCARDuino board, and a PlayStation running
+// PS1CardLink (ps1cardlink_protocol.h), which answers another ID, runs at
+// one speed and is told the slot to use before each job.
 #include <cstring>
 #include <string>
 
 #include "adaptor/memcarduino_protocol.h"
+#include "adaptor/ps1cardlink_protocol.h"
 #include "adaptor/reader.h"
 #include "adaptor/serial_link.h"
 #include "card/card_image.h"
@@ -16,6 +20,8 @@ struct MemcarduinoLink {
   SerialPort* port = nullptr;
   int speed = 0;
   int version = -1;  // the firmware's answer to GETVER, -1 when it gave none
+  ReaderKind kind = ReaderKind::memcarduino;  // which of the two answered
+  int slot = 1;                               // PS1CardLink: the slot chosen
 };
 
 MemcarduinoLink link;
@@ -31,18 +37,25 @@ bool send(const uint8_t* bytes, size_t count) {
   return false;
 }
 
-// GETID, answered "MCDINO". Bytes that a board's boot loader left, or that
-// come before the answer, are passed over: the answer is the last 6 bytes.
+// The reader's answer to GETID: "MCDINO" from a MemCARDuino, "PS1CLNK" from
+// PS1CardLink; either is no answer from the other.
+const char* id_of(ReaderKind kind) { return kind == ReaderKind::ps1cardlink ? kPs1CardLinkId : kMcdId; }
+
+// GETID, answered with the reader's ID. Bytes that a board's boot loader
+// left, or that come before the answer, are passed over: the answer is the
+// ID's length of bytes last received.
 bool answers_getid() {
   discard_serial_input(link.port);
   if (!send(&kMcdGetId, 1)) return false;
-  char tail[kMcdIdLength] = {};
+  const char* id = id_of(link.kind);
+  const size_t length = std::strlen(id);
+  char tail[kPs1CardLinkIdLength] = {};
   for (size_t seen = 0; seen < 64; ++seen) {
     uint8_t byte;
     if (read_serial(link.port, &byte, 1, kMcdIdTimeoutMs) != 1) return false;
-    std::memmove(tail, tail + 1, kMcdIdLength - 1);
-    tail[kMcdIdLength - 1] = char(byte);
-    if (std::memcmp(tail, kMcdId, kMcdIdLength) == 0) return true;
+    std::memmove(tail, tail + 1, length - 1);
+    tail[length - 1] = char(byte);
+    if (std::memcmp(tail, id, length) == 0) return true;
   }
   return false;
 }
@@ -66,6 +79,7 @@ int firmware_version() {
 
 Failure open_memcarduino(const ReaderChoice& choice) {
   lose_port();
+  link.kind = ReaderKind::memcarduino;
   const int first = choice.baud ? choice.baud : kMemcarduinoSpeed;
   if (Failure failure = open_reader_port(choice, first, link.port)) return failure;
   const bool found = answers_at(first, kMcdBootAttempts) ||
@@ -84,6 +98,35 @@ Failure open_memcarduino(const ReaderChoice& choice) {
 Failure begin_job(const ReaderChoice& choice) {
   if (!link.port) return open_memcarduino(choice);
   return wait_for_quiet(link.port, 0) ? std::nullopt : open_memcarduino(choice);
+}
+
+// MCPORT: the console's slot for the frames that follow. It has no reply,
+// so what the user chose with the pad is set again at every job.
+bool select_slot(int slot) {
+  link.slot = slot;
+  const uint8_t command[kCardLinkSelectLength] = {kCardLinkSelectSlot, uint8_t(slot - 1)};
+  discard_serial_input(link.port);
+  return send(command, sizeof command);
+}
+
+Failure open_ps1cardlink(const ReaderChoice& choice) {
+  lose_port();
+  link.kind = ReaderKind::ps1cardlink;
+  if (Failure failure = open_reader_port(choice, kPs1CardLinkSpeed, link.port)) return failure;
+  if (!answers_at(kPs1CardLinkSpeed, kCardLinkIdAttempts)) {
+    lose_port();
+    return fail("No PS1CardLink answers on " + choice.port +
+                " (at 115200 bit/s): is the console running it, showing \"Waiting for PC\"?");
+  }
+  link.version = firmware_version();
+  if (!link.port || !select_slot(choice.slot)) return fail(reader_name(choice) + ": the port went away.");
+  return std::nullopt;
+}
+
+Failure begin_ps1cardlink_job(const ReaderChoice& choice) {
+  if (!link.port || !wait_for_quiet(link.port, 0)) return open_ps1cardlink(choice);
+  if (!select_slot(choice.slot)) return open_ps1cardlink(choice);
+  return std::nullopt;
 }
 
 using Outcome = FrameOutcome;
@@ -152,6 +195,17 @@ std::string found() {
          std::to_string(link.speed) + " bit/s";
 }
 
+// "version 1.1, slot 2": the version's digits are its nibbles.
+std::string ps1cardlink_found() {
+  if (!link.speed) return "";
+  const std::string version =
+      link.version >= 0 ? "version " + std::to_string(link.version >> 4) + "." + std::to_string(link.version & 0xF) + ", "
+                        : std::string();
+  return version + "slot " + std::to_string(link.slot);
+}
+
 }  // namespace
 
 const ReaderBackend kMemcarduinoBackend = {open_memcarduino, begin_job, transfer, lose_port, found};
+const ReaderBackend kPs1CardLinkBackend = {open_ps1cardlink, begin_ps1cardlink_job, transfer, lose_port,
+                                           ps1cardlink_found};

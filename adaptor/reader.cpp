@@ -10,6 +10,7 @@ const ReaderBackend& backend() {
   switch (chosen.kind) {
     case ReaderKind::memcarduino: return kMemcarduinoBackend;
     case ReaderKind::dexdrive: return kDexDriveBackend;
+    case ReaderKind::ps1cardlink: return kPs1CardLinkBackend;
     case ReaderKind::ps3: break;
   }
   return kPs3Backend;
@@ -36,6 +37,7 @@ const char* reader_kind_name(ReaderKind kind) {
   switch (kind) {
     case ReaderKind::memcarduino: return "MemCARDuino";
     case ReaderKind::dexdrive: return "DexDrive";
+    case ReaderKind::ps1cardlink: return "PS1CardLink";
     case ReaderKind::ps3: break;
   }
   return "PS3 Memory Card Adaptor";
@@ -53,6 +55,19 @@ std::optional<ReaderChoice> parse_reader(const std::string& text) {
     const std::optional<int> baud = speed_suffix(choice.port);
     if (!baud) return std::nullopt;
     choice.baud = *baud;
+  } else if (kind == "ps1cardlink") {
+    choice.kind = ReaderKind::ps1cardlink;
+    // ":2" names the console's second slot; it runs at 115200 bit/s alone.
+    const size_t slot_colon = choice.port.rfind(':');
+    const std::string slot = slot_colon == std::string::npos ? "" : choice.port.substr(slot_colon + 1);
+    if (slot == "1" || slot == "2") {
+      choice.slot = slot[0] - '0';
+      choice.port.resize(slot_colon);
+    } else if (slot_colon != std::string::npos && slot.find_first_not_of("0123456789") == std::string::npos) {
+      return std::nullopt;  // a slot the console does not have
+    }
+    std::string port = choice.port;
+    if (speed_suffix(port) != 0) return std::nullopt;
   } else if (kind == "dexdrive") {
     choice.kind = ReaderKind::dexdrive;
     // It runs at 38400 bit/s alone.
@@ -70,6 +85,7 @@ std::string reader_text(const ReaderChoice& choice) {
     case ReaderKind::memcarduino:
       return "memcarduino:" + choice.port + (choice.baud ? "@" + std::to_string(choice.baud) : "");
     case ReaderKind::dexdrive: return "dexdrive:" + choice.port;
+    case ReaderKind::ps1cardlink: return "ps1cardlink:" + choice.port + (choice.slot == 2 ? ":2" : "");
     case ReaderKind::ps3: break;
   }
   return "ps3";
@@ -77,7 +93,8 @@ std::string reader_text(const ReaderChoice& choice) {
 
 std::string reader_name(const ReaderChoice& choice) {
   if (choice.kind == ReaderKind::ps3) return reader_kind_name(choice.kind);
-  return std::string(reader_kind_name(choice.kind)) + " on " + choice.port;
+  return std::string(reader_kind_name(choice.kind)) + " on " + choice.port +
+         (choice.kind == ReaderKind::ps1cardlink && choice.slot == 2 ? ", slot 2" : "");
 }
 
 void use_reader(const ReaderChoice& choice) {

@@ -1,6 +1,6 @@
 // The card readers the transfer jobs run over: Sony's PS3 USB adaptor, and
 // the serial readers (a board running the MemCARDuino firmware, the
-// DexDrive). Each moves 128-byte frames through the same few operations, a
+// DexDrive, a PlayStation running PS1CardLink). Each moves 128-byte frames through the same few operations, a
 // table of functions as a libusb backend has; the jobs (transfer_jobs.h,
 // card_sync.h) call only the functions below, whatever reader was chosen.
 #pragma once
@@ -12,28 +12,32 @@
 #include "adaptor/frame_transfer.h"
 #include "card/failure.h"
 
-enum class ReaderKind { ps3, memcarduino, dexdrive };
+enum class ReaderKind { ps3, memcarduino, dexdrive, ps1cardlink };
 
 // A reader as the user names it (--reader, QUILLCREST_READER, the window's
-// choice): "ps3", "memcarduino:PORT[@BAUD]" or "dexdrive:PORT".
+// choice): "ps3", "memcarduino:PORT[@BAUD]", "dexdrive:PORT" or
+// "ps1cardlink:PORT[:SLOT]".
 struct ReaderChoice {
   ReaderKind kind = ReaderKind::ps3;
   std::string port;  // serial readers: "/dev/ttyUSB0", "COM3"
   int baud = 0;      // MemCARDuino: 0 tries 115200 bit/s, then 38400
+  int slot = 1;      // PS1CardLink: the console's slot, 1 or 2
   bool operator==(const ReaderChoice& o) const {
-    return kind == o.kind && port == o.port && baud == o.baud;
+    return kind == o.kind && port == o.port && baud == o.baud && slot == o.slot;
   }
 };
 
-inline const char kReaderForms[] = "ps3, memcarduino:PORT[@BAUD] or dexdrive:PORT";
+inline const char kReaderForms[] =
+    "ps3, memcarduino:PORT[@BAUD], dexdrive:PORT or ps1cardlink:PORT[:SLOT]";
 
 // Reads the --reader form; nothing when the text names no reader.
 std::optional<ReaderChoice> parse_reader(const std::string& text);
 // The --reader form of a choice, which parse_reader reads back.
 std::string reader_text(const ReaderChoice& choice);
-// For messages and menus: "PS3 Memory Card Adaptor", "MemCARDuino on COM3".
+// For messages and menus: "PS3 Memory Card Adaptor", "MemCARDuino on COM3",
+// "PS1CardLink on COM3" (slot 1), "PS1CardLink on COM3, slot 2".
 std::string reader_name(const ReaderChoice& choice);
-// "MemCARDuino", "DexDrive".
+// "MemCARDuino", "DexDrive", "PS1CardLink".
 const char* reader_kind_name(ReaderKind kind);
 
 // What each reader implements.
@@ -60,6 +64,7 @@ struct ReaderBackend {
 extern const ReaderBackend kPs3Backend;
 extern const ReaderBackend kMemcarduinoBackend;
 extern const ReaderBackend kDexDriveBackend;
+extern const ReaderBackend kPs1CardLinkBackend;
 
 // The reader the jobs use from now on; the PS3 adaptor until this is
 // called. A change lets the connection to the reader before it go.

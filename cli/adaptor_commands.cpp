@@ -97,7 +97,9 @@ std::string usb_ids(const SerialPortInfo& port) {
 // user may not open, the DexDrive's N64 model).
 std::string probe(const std::string& port) {
   std::string stopped;
-  for (ReaderKind kind : {ReaderKind::memcarduino, ReaderKind::dexdrive}) {
+  // PS1CardLink first: at its one speed, which a MemCARDuino's first is too,
+  // before the other readers' speeds send the console noise.
+  for (ReaderKind kind : {ReaderKind::ps1cardlink, ReaderKind::memcarduino, ReaderKind::dexdrive}) {
     ReaderChoice choice;
     choice.kind = kind;
     choice.port = port;

@@ -278,6 +278,12 @@ void serial_seeds() {
   put_seed("serial_replies", "memcarduino-slow-boot-old-firmware", serial_input(0, 1 | 2, some, {}));
   put_seed("serial_replies", "dexdrive-power-lost", serial_input(4 | 2, 4, some, {}));
   put_seed("serial_replies", "dexdrive-n64", serial_input(4, 8, some, {}));
+  for (uint8_t job = 0; job < 4; ++job)
+    for (uint8_t slot : {0, 16}) {
+      const std::string name = "ps1cardlink-slot-" + std::to_string(slot ? 2 : 1) + "-job-" + std::to_string(job);
+      put_seed("serial_replies", name, serial_input(uint8_t(8 | slot | job), 0, some, {}));
+      put_seed("serial_replies", name + "-flipped-bit", serial_input(uint8_t(8 | slot | job), 0, some, {{5, 2, {70, 0, 3}}}));
+    }
 }
 
 }  // namespace

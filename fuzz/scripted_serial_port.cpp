@@ -27,9 +27,9 @@ void arrive(const std::vector<uint8_t>& bytes) {
 ScriptedPort& scripted_port() { return port_state(); }
 
 void reset_scripted_port(ReaderKind kind, const CardImage& card, const SerialReaderFaults& faults,
-                         AnswerHook hook) {
+                         AnswerHook hook, const CardImage* second_card) {
   ScriptedPort& p = port_state();
-  reset_serial_device(p.device, kind, card, faults);
+  reset_serial_device(p.device, kind, card, faults, second_card);
   p.hook = std::move(hook);
   p.now_ms = 0;
   p.speed = 0;

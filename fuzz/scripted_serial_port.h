@@ -30,4 +30,4 @@ struct ScriptedPort {
 
 ScriptedPort& scripted_port();
 void reset_scripted_port(ReaderKind kind, const CardImage& card, const SerialReaderFaults& faults,
-                         AnswerHook hook);
+                         AnswerHook hook, const CardImage* second_card = nullptr);

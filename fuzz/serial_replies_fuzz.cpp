@@ -1,11 +1,13 @@
-// The read and write jobs over a MemCARDuino or a DexDrive whose answers the
-// input spoils, through the links' real code and a scripted serial port
-// (scripted_serial_port.h) with virtual time.
+// The read and write jobs over a MemCARDuino, a DexDrive or PS1CardLink
+// whose answers the input spoils, through the links' real code and a
+// scripted serial port (scripted_serial_port.h) with virtual time.
 //
 // Input:
 //   byte 0     the job (bits 0..1: 0 full read, 1 fast read, 2 write of the
 //              differences, 3 write of the whole card) and the reader (bit
-//              2: MemCARDuino, DexDrive)
+//              2: MemCARDuino, DexDrive; bit 3 set, bit 2 clear: PS1CardLink,
+//              bit 4 its slot 2, the card of the other slot a decoy no job
+//              may touch)
 //   byte 1     the reader's own faults: bit 0 a board that boots slowly,
 //              bit 1 old firmware at 38400 bit/s only, bit 2 a drive that
 //              loses its power at frame command (byte 2) * 4, bit 3 the N64 DexDrive
@@ -106,7 +108,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   InputReader input(data, size);
   const uint8_t first = input.byte();
   const Job job = Job(first % 4);
-  const ReaderKind kind = first & 4 ? ReaderKind::dexdrive : ReaderKind::memcarduino;
+  static const CardImage decoy = stamped(0x33);
+  const ReaderKind kind = first & 4   ? ReaderKind::dexdrive
+                          : first & 8 ? ReaderKind::ps1cardlink
+                                      : ReaderKind::memcarduino;
+  const int slot = kind == ReaderKind::ps1cardlink && (first & 16) ? 2 : 1;
   const uint8_t flags = input.byte();
   const uint8_t power_at = input.byte();
   SerialReaderFaults faults;
@@ -121,11 +127,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < kFrameSize; ++i) changed[i] ^= uint8_t(0xA5 + n);
   }
   AnswerScript script(input);
-  reset_scripted_port(kind, on_card, faults,
-                      [&](std::vector<uint8_t>& answer, bool& late) { script.apply(answer, late); });
+  reset_scripted_port(kind, slot == 1 ? on_card : decoy, faults,
+                      [&](std::vector<uint8_t>& answer, bool& late) { script.apply(answer, late); },
+                      slot == 1 ? &decoy : &on_card);
   ScriptedPort& port = scripted_port();
 
-  use_reader(ReaderChoice{kind, kScriptedPort, 0});
+  use_reader(ReaderChoice{kind, kScriptedPort, 0, slot});
   const Failure opened = open_reader();
   FUZZ_CHECK(port.now_ms <= kLongestWaitMs);
   const bool n64 = kind == ReaderKind::dexdrive && faults.n64;
@@ -152,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else if (!opened) {
     auto snapshot = std::make_unique<CardImage>(on_card);
     const Failure failure = write_card(*card, *snapshot, job == kWriteDifferences, progress);
-    const CardImage& holds = port.device.card;
+    const CardImage& holds = card_in_slot(port.device, slot);
     int apart = 0;
     for (int f = 0; f < kFrameCount; ++f) {
       // The reader stores only what the link sent, and the link sends only the card.
@@ -168,6 +175,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       FUZZ_CHECK(holds.bytes == card->bytes && snapshot->bytes == card->bytes);
   }
   FUZZ_CHECK(port.now_ms - last_progress_ms <= kLongestWaitMs);
+  // The console's other slot is never written, whatever came back on the line.
+  if (kind == ReaderKind::ps1cardlink) FUZZ_CHECK(card_in_slot(port.device, 3 - slot).bytes == decoy.bytes);
   use_reader(ReaderChoice{});
   reset_scripted_port(kind, on_card, {}, {});
   return 0;

@@ -38,7 +38,7 @@
 // System menu: the "Card Reader" submenu's items, 16 apart as system
 // commands must be (Windows keeps the low four bits).
 #define IDM_CARD_READER_FIRST 0x1400
-#define IDM_CARD_READER_LAST 0x14F0
+#define IDM_CARD_READER_LAST 0x17F0
 
 // Raw-save naming dialog.
 #define IDC_NAME_LICENSING 1001

@@ -5,7 +5,7 @@
 # holding a demo card that keeps what was written to it between runs
 # (build/cli-demo-card.mcr):
 #   scripts/cli.sh --emulated list --adaptor
-# With --emulated=memcarduino or --emulated=dexdrive, an emulated serial
+# With --emulated=memcarduino, --emulated=dexdrive or --emulated=ps1cardlink, an emulated serial
 # reader on a pseudo-terminal holds that demo card, and quillcrest-cli
 # reaches it through its real serial code (QUILLCREST_READER names it):
 #   scripts/cli.sh --emulated=dexdrive read backup.mcr
@@ -19,7 +19,7 @@ program=quillcrest-cli
 reader=
 case "${1:-}" in
   --emulated) program=quillcrest-cli-emulated; shift ;;
-  --emulated=memcarduino | --emulated=dexdrive) reader=${1#--emulated=}; shift ;;
+  --emulated=memcarduino | --emulated=dexdrive | --emulated=ps1cardlink) reader=${1#--emulated=}; shift ;;
 esac
 
 "$ROOT/scripts/setup.sh" --when-needed >&2

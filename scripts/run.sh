@@ -2,7 +2,7 @@
 # Builds the Windows program and starts it under Wine on the current display.
 # With --emulated it starts the build that talks to an emulated adaptor
 # holding a demo card instead, to try reading and writing without the hardware.
-# With --emulated=memcarduino or --emulated=dexdrive the program itself starts,
+# With --emulated=memcarduino, --emulated=dexdrive or --emulated=ps1cardlink the program itself starts,
 # with an emulated serial reader holding the demo card on COM9 (a native
 # program on a pseudo-terminal, which the prefix's dosdevices/com9 names),
 # chosen in its "Card Reader" menu.
@@ -16,8 +16,8 @@ reader=
 case "${1:-}" in
   "") ;;
   --emulated) program=quillcrest-emulated ;;
-  --emulated=memcarduino | --emulated=dexdrive) reader=${1#--emulated=} ;;
-  *) echo "usage: $0 [--emulated|--emulated=memcarduino|--emulated=dexdrive]" >&2; exit 2 ;;
+  --emulated=memcarduino | --emulated=dexdrive | --emulated=ps1cardlink) reader=${1#--emulated=} ;;
+  *) echo "usage: $0 [--emulated|--emulated=memcarduino|--emulated=dexdrive|--emulated=ps1cardlink]" >&2; exit 2 ;;
 esac
 
 "$ROOT/scripts/setup.sh" --when-needed

@@ -16,15 +16,20 @@ HMENU reader_menu = nullptr;
 HMENU owner_menu = nullptr;  // the system menu it hangs from
 std::vector<ReaderChoice> items;  // item k has the command IDM_CARD_READER_FIRST + 16 k
 
-bool same_reader(const ReaderChoice& a, const ReaderChoice& b) { return a.kind == b.kind && a.port == b.port; }
+bool same_reader(const ReaderChoice& a, const ReaderChoice& b) {
+  return a.kind == b.kind && a.port == b.port && a.slot == b.slot;
+}
 
-// The adaptor, both readers on every port, and the reader in use when it is
-// on a port the system does not list (one given by hand, or unplugged).
+// The adaptor, every serial reader on every port (PS1CardLink for each of
+// the console's slots), and the reader in use when it is on a port the
+// system does not list (one given by hand, or unplugged).
 std::vector<ReaderChoice> choices() {
   std::vector<ReaderChoice> list = {ReaderChoice{}};
-  for (const SerialPortInfo& port : list_serial_ports())
-    for (ReaderKind kind : {ReaderKind::memcarduino, ReaderKind::dexdrive})
+  for (const SerialPortInfo& port : list_serial_ports()) {
+    for (ReaderKind kind : {ReaderKind::memcarduino, ReaderKind::dexdrive, ReaderKind::ps1cardlink})
       list.push_back(ReaderChoice{kind, port.name, 0});
+    list.push_back(ReaderChoice{ReaderKind::ps1cardlink, port.name, 0, 2});
+  }
   const ReaderChoice& current = current_reader();
   bool listed = false;
   for (ReaderChoice& choice : list) {

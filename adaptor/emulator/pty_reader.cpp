@@ -10,6 +10,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "card/editing.h"
+
 #include <chrono>
 #include <cstring>
 
@@ -90,10 +92,14 @@ bool PtyReader::start(const CardImage& card, const PtyReaderSetup& setup, std::s
       return false;
     }
   }
-  reset_serial_device(*device_, setup.kind, card, setup.faults);
+  auto blank = std::make_unique<CardImage>();
+  format_card(*blank);
+  reset_serial_device(*device_, setup.kind, card, setup.faults,
+                      setup.second_card ? setup.second_card.get() : blank.get());
   written_stored_ = 0;
   if (!setup_.state_path.empty()) {
     store_state_card(setup_.state_path, device_->card);
+    if (setup_.kind == ReaderKind::ps1cardlink) store_state_card(slot_state_path(1), device_->other_card);
     store_state_counts(setup_.state_path, device_->counts, device_->written);
   }
   stopping_ = false;
@@ -113,9 +119,13 @@ void PtyReader::remove_link() {
   if (!setup_.link_path.empty()) unlink(setup_.link_path.c_str());
 }
 
-CardImage PtyReader::card() const {
+CardImage PtyReader::card(int slot) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return device_->card;
+  return card_in_slot(*device_, slot);
+}
+
+std::string PtyReader::slot_state_path(int slot) const {
+  return slot == 0 ? setup_.state_path : setup_.state_path + ".slot2";
 }
 
 EmulatorCounts PtyReader::counts() const {
@@ -201,8 +211,10 @@ void PtyReader::serve() {
     if (!setup_.state_path.empty()) {
       for (; written_stored_ < device_->written.size(); ++written_stored_) {
         const int f = device_->written[written_stored_];
-        store_state_frame(setup_.state_path, device_->card, f);
-        if (setup_.faults.half_size) store_state_frame(setup_.state_path, device_->card, (f + 512) % 1024);
+        const int slot = device_->written_slots[written_stored_];
+        const CardImage& card = card_in_slot(*device_, slot + 1);
+        store_state_frame(slot_state_path(slot), card, f);
+        if (setup_.faults.half_size) store_state_frame(slot_state_path(slot), card, (f + 512) % 1024);
       }
       if (got <= 0 && counts_due) store_state_counts(setup_.state_path, device_->counts, device_->written);
       counts_due = got > 0;

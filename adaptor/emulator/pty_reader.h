@@ -19,6 +19,9 @@
 struct PtyReaderSetup {
   ReaderKind kind = ReaderKind::memcarduino;
   SerialReaderFaults faults;
+  // PS1CardLink: the card in the console's slot 2 (the one given to start
+  // is in slot 1); null: a formatted card.
+  std::shared_ptr<const CardImage> second_card;
   // Every byte takes its time on the line, 10 bits at the speed the program
   // set, in both directions (for the benchmark). Off: at once.
   bool paced = false;
@@ -29,7 +32,8 @@ struct PtyReaderSetup {
   // goes. For a process of its own, not for a test's.
   bool claim_terminal = false;
   // Where the card and the counts are kept for another process to read, in
-  // the emulated adaptor's format (its README); empty: nowhere.
+  // the emulated adaptor's format (its README); empty: nowhere. PS1CardLink
+  // keeps the card of its slot 2 at the same path with ".slot2" added.
   std::string state_path;
   // A name the port is also known by, as udev links a reader under
   // /dev/serial/by-id: made at the start, and removed when the reader is
@@ -54,7 +58,8 @@ class PtyReader {
   // The port's name, for --reader: the link if one was asked for.
   const std::string& path() const { return setup_.link_path.empty() ? path_ : setup_.link_path; }
 
-  CardImage card() const;
+  // The card in the reader; of PS1CardLink, the one in the console's slot 1 or 2.
+  CardImage card(int slot = 1) const;
   EmulatorCounts counts() const;
   std::vector<int> written() const;
 
@@ -63,6 +68,7 @@ class PtyReader {
   void send(std::vector<uint8_t>& bytes, int speed);
   void store_counts();
   void remove_link();
+  std::string slot_state_path(int slot) const;  // slot 0 or 1
   double now_ms() const;
 
   mutable std::mutex mutex_;

@@ -1,9 +1,12 @@
-// quillcrest-serial-emulator: an emulated MemCARDuino board or DexDrive on a
-// pseudo-terminal, for demos and for the window's tests under Wine (whose
-// COMn can name the pseudo-terminal through a dosdevices link).
+// quillcrest-serial-emulator: an emulated MemCARDuino board, DexDrive or
+// PlayStation running PS1CardLink on a pseudo-terminal, for demos and for
+// the window's tests under Wine (whose COMn can name the pseudo-terminal
+// through a dosdevices link).
 //
-//   quillcrest-serial-emulator memcarduino|dexdrive [--card FILE] [--faults LIST]
-//                              [--paced] [--state PATH] [--link PATH]
+//   quillcrest-serial-emulator memcarduino|dexdrive|ps1cardlink [--card FILE] [--card2 FILE]
+//                              [--faults LIST] [--paced] [--state PATH] [--link PATH]
+//
+// --card2 is the card in PS1CardLink's slot 2 (--card the one in slot 1).
 //
 // Prints the port's path and answers on it until SIGTERM, SIGINT or SIGHUP.
 // --link makes PATH a symbolic link to the pseudo-terminal, the port's path
@@ -23,8 +26,8 @@ namespace {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: quillcrest-serial-emulator memcarduino|dexdrive [--card FILE] [--faults LIST] "
-               "[--paced] [--state PATH] [--link PATH]\n");
+               "usage: quillcrest-serial-emulator memcarduino|dexdrive|ps1cardlink [--card FILE] "
+               "[--card2 FILE] [--faults LIST] [--paced] [--state PATH] [--link PATH]\n");
   return 2;
 }
 
@@ -45,12 +48,14 @@ int main(int argc, char** argv) {
   const std::string kind = argv[1];
   if (kind == "memcarduino") setup.kind = ReaderKind::memcarduino;
   else if (kind == "dexdrive") setup.kind = ReaderKind::dexdrive;
+  else if (kind == "ps1cardlink") setup.kind = ReaderKind::ps1cardlink;
   else return usage();
   auto card = std::make_unique<CardImage>();
   format_card(*card);
   for (int i = 2; i < argc; ++i) {
     const std::string option = argv[i];
-    const bool valued = option == "--card" || option == "--faults" || option == "--state" || option == "--link";
+    const bool valued = option == "--card" || option == "--card2" || option == "--faults" || option == "--state" ||
+                        option == "--link";
     if (valued && i + 1 == argc) return usage();
     if (option == "--paced") {
       setup.paced = true;
@@ -59,6 +64,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillcrest-serial-emulator: %s is not a %zu-byte card image\n", argv[i], kCardSize);
         return 3;
       }
+    } else if (option == "--card2") {
+      auto second = std::make_shared<CardImage>();
+      if (!read_card(argv[++i], *second)) {
+        std::fprintf(stderr, "quillcrest-serial-emulator: %s is not a %zu-byte card image\n", argv[i], kCardSize);
+        return 3;
+      }
+      setup.second_card = second;
     } else if (option == "--faults") {
       if (!parse_serial_faults(argv[++i], setup.faults)) {
         std::fprintf(stderr, "quillcrest-serial-emulator: bad faults: %s\n", argv[i]);

@@ -2,9 +2,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "adaptor/dexdrive_protocol.h"
 #include "adaptor/memcarduino_protocol.h"
+#include "adaptor/ps1cardlink_protocol.h"
 
 namespace {
 
@@ -13,6 +15,7 @@ namespace {
 constexpr uint8_t kBootJunk[] = {0x00, 0xFE, 0x14, 0x10, 0xF8};
 constexpr uint8_t kBootEndJunk[] = {0xFF, 0x00, 0x30};
 constexpr uint8_t kMcdFirmwareVersion = 0x04;
+constexpr uint8_t kCardLinkVersion = 0x11;  // 1.1
 constexpr uint8_t kDexFirmwareVersion = 0x46;  // 1.12, packed xxyyyyzz
 constexpr int kHalfCardFrames = kFrameCount / 2;
 
@@ -29,6 +32,7 @@ void store(SerialReaderDevice& d, int frame_number, const uint8_t* data, bool fl
   std::memcpy(bytes, data, kFrameSize);
   if (flip) bytes[frame_number % kFrameSize] ^= 0x01;
   d.written.push_back(frame_number);
+  d.written_slots.push_back(d.slot);
   const int first = stored_frame(d, frame_number);
   std::memcpy(frame(d.card, first), bytes, kFrameSize);
   if (d.faults.half_size) std::memcpy(frame(d.card, first + kHalfCardFrames), bytes, kFrameSize);
@@ -90,13 +94,34 @@ void mcd_write(SerialReaderDevice& d, const uint8_t* command, std::vector<uint8_
   out.push_back(status);
 }
 
+// PS1CardLink's MCPORT: a slot other than the two is not taken.
+void select_slot(SerialReaderDevice& d, uint8_t slot) {
+  if (slot > 1 || slot == d.slot) return;
+  std::swap(d.card, d.other_card);
+  d.slot = slot;
+}
+
 void mcd_receive(SerialReaderDevice& d, std::vector<uint8_t>& out) {
   std::vector<uint8_t>& in = d.input;
+  const bool console = d.kind == ReaderKind::ps1cardlink;
   while (!in.empty() && !d.gone) {
     size_t used = 1;
     switch (in[0]) {
-      case kMcdGetId: put(out, reinterpret_cast<const uint8_t*>(kMcdId), kMcdIdLength); break;
-      case kMcdGetVersion: out.push_back(kMcdFirmwareVersion); break;
+      case kMcdGetId:
+        if (console) put(out, reinterpret_cast<const uint8_t*>(kPs1CardLinkId), kPs1CardLinkIdLength);
+        else put(out, reinterpret_cast<const uint8_t*>(kMcdId), kMcdIdLength);
+        break;
+      case kMcdGetVersion: out.push_back(console ? kCardLinkVersion : kMcdFirmwareVersion); break;
+      case kCardLinkSelectSlot:
+        if (!console) {
+          ++d.counts.bad;
+          out.push_back(kMcdUnknownCommand);
+          break;
+        }
+        if (in.size() < kCardLinkSelectLength) return;
+        select_slot(d, in[1]);
+        used = kCardLinkSelectLength;
+        break;
       case kMcdRead:
         if (in.size() < kMcdReadLength) return;
         mcd_read(d, (in[1] << 8) | in[2], out);
@@ -305,18 +330,25 @@ bool parse_fault(std::string token, SerialReaderFaults& faults) {
 }  // namespace
 
 void reset_serial_device(SerialReaderDevice& device, ReaderKind kind, const CardImage& card,
-                         const SerialReaderFaults& faults) {
+                         const SerialReaderFaults& faults, const CardImage* second_card) {
   device = SerialReaderDevice{};
   device.kind = kind;
   device.card = card;
+  if (second_card) device.other_card = *second_card;
   device.faults = faults;
   if (faults.half_size)
-    std::memcpy(frame(device.card, kHalfCardFrames), frame(device.card, 0), kHalfCardFrames * kFrameSize);
+    for (CardImage* mirrored : {&device.card, &device.other_card})
+      std::memcpy(frame(*mirrored, kHalfCardFrames), frame(*mirrored, 0), kHalfCardFrames * kFrameSize);
+}
+
+const CardImage& card_in_slot(const SerialReaderDevice& device, int slot) {
+  return slot - 1 == device.slot ? device.card : device.other_card;
 }
 
 void serial_device_opened(SerialReaderDevice& device, double now_ms, std::vector<uint8_t>& out) {
   ++device.counts.opens;
   device.input.clear();
+  // The console runs on whatever the port does; a board resets.
   if (device.kind != ReaderKind::memcarduino || !device.faults.slow_boot || device.faults.silent) return;
   device.boot_end_ms = now_ms + kBootMs;
   device.boot_junk_due = true;
@@ -333,9 +365,10 @@ void serial_device_receive(SerialReaderDevice& device, const uint8_t* bytes, siz
                            double now_ms, std::vector<uint8_t>& out) {
   serial_device_tick(device, now_ms, out);
   if (device.faults.silent || device.gone || now_ms < device.boot_end_ms) return;
-  const int own_speed = device.kind == ReaderKind::dexdrive ? kDexDriveSpeed
-                        : device.faults.only_38400          ? kMemcarduinoOldSpeed
-                                                            : kMemcarduinoSpeed;
+  const int own_speed = device.kind == ReaderKind::dexdrive      ? kDexDriveSpeed
+                        : device.kind == ReaderKind::ps1cardlink ? kPs1CardLinkSpeed
+                        : device.faults.only_38400               ? kMemcarduinoOldSpeed
+                                                                 : kMemcarduinoSpeed;
   // At another speed its UART sees noise, which no command starts with.
   if (speed != own_speed) {
     ++device.counts.bad;

@@ -1,5 +1,6 @@
-// An emulated serial card reader, a MemCARDuino board or a DexDrive, with a
-// PS1 card in its slot: the bytes the host sends go in, the bytes the reader
+// An emulated serial card reader, a MemCARDuino board, a DexDrive or a
+// PlayStation running PS1CardLink (with a card in each of its two slots),
+// with a PS1 card in its slot: the bytes the host sends go in, the bytes the reader
 // answers come out, with the faults users meet. No port and no clock of its
 // own: the pseudo-terminal server (pty_reader.h) and the fuzzer's scripted
 // port drive it, each with its own time.
@@ -25,6 +26,7 @@ enum class SerialFrameFault {
 struct SerialReaderFaults {
   bool slow_boot = false;   // MemCARDuino: resets when the port opens, boots ~2 s, sends junk
   bool only_38400 = false;  // MemCARDuino: old firmware; other speeds are noise to it
+                            // (PS1CardLink has neither: no reset, 115200 bit/s only)
   bool silent = false;      // nothing answers
   bool n64 = false;         // DexDrive: the model for N64 controller paks
   bool half_size = false;   // a fake card holding 64 KB: frames F and F + 512 are one
@@ -43,10 +45,15 @@ constexpr double kBootMs = 2000;
 
 struct SerialReaderDevice {
   ReaderKind kind = ReaderKind::memcarduino;
-  CardImage card;
+  CardImage card;  // PS1CardLink: the card of the slot MCPORT chose
+  // PS1CardLink: the other slot's card, and the slot chosen (0 or 1); MCPORT
+  // swaps the two cards when it chooses the other slot.
+  CardImage other_card;
+  int slot = 0;
   SerialReaderFaults faults;
   EmulatorCounts counts;    // reads, writes, bad (no command), opens
   std::vector<int> written;  // frames stored, in order
+  std::vector<int> written_slots;  // the slot (0, 1) each went to
 
   std::vector<uint8_t> input;  // received, not yet a whole command
   int frame_commands = 0;
@@ -60,8 +67,12 @@ struct SerialReaderDevice {
   bool boot_junk_due = false;
 };
 
+// `second_card` is the card of PS1CardLink's slot 2 (the other readers have
+// one slot).
 void reset_serial_device(SerialReaderDevice& device, ReaderKind kind, const CardImage& card,
-                         const SerialReaderFaults& faults);
+                         const SerialReaderFaults& faults, const CardImage* second_card = nullptr);
+// The card in the console's slot 1 or 2 (PS1CardLink), whichever is chosen.
+const CardImage& card_in_slot(const SerialReaderDevice& device, int slot);
 // The host opened the port at `now_ms`: a board resets (a slow one starts
 // booting and sends its boot loader's bytes); a DexDrive, powered on its
 // own, stays as it was.

@@ -1,4 +1,4 @@
-// The MemCARDuino and DexDrive links through the real serial code, against
+// The MemCARDuino, DexDrive and PS1CardLink links through the real serial code, against
 // emulated readers on a pseudo-terminal; first the emulated readers
 // themselves, given commands spelled out byte by byte from their protocols.
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@
 
 namespace {
 
-const ReaderKind kSerialKinds[] = {ReaderKind::memcarduino, ReaderKind::dexdrive};
+const ReaderKind kSerialKinds[] = {ReaderKind::memcarduino, ReaderKind::dexdrive, ReaderKind::ps1cardlink};
 
 Bytes answer(SerialReaderDevice& device, const Bytes& sent, int speed) {
   Bytes out;
@@ -71,6 +71,43 @@ TEST(EmulatedSerialReaders, AnswerTheBytesOfTheirProtocols) {
   EXPECT_EQ(answer(dex, dex_write, 38400), Bytes({'I', 'A', 'I', 0x29}));  // the same bytes again
   dex_write[7] = 0x23;
   EXPECT_EQ(answer(dex, dex_write, 38400), Bytes({'I', 'A', 'I', 0x21}));
+
+  // PS1CardLink: the MemCARDuino's commands, its own ID, and MCPORT (no reply).
+  const CardImage second = stamped_card(6);
+  SerialReaderDevice console;
+  reset_serial_device(console, ReaderKind::ps1cardlink, card, {}, &second);
+  EXPECT_EQ(answer(console, {0xA0}, 115200), Bytes({'P', 'S', '1', 'C', 'L', 'N', 'K'}));
+  EXPECT_EQ(answer(console, {0xA1}, 115200), Bytes({0x11}));
+  EXPECT_EQ(answer(console, {0xA2, 0x01, 0x23}, 115200), read);  // slot 1 at start
+  EXPECT_TRUE(answer(console, {0xA4, 0x01}, 115200).empty());
+  Bytes read_second = frame_bytes(second, 0x123);
+  read_second.push_back(xor_of(read_second.data(), 128, 0x01 ^ 0x23));
+  read_second.push_back(0x47);
+  EXPECT_EQ(answer(console, {0xA2, 0x01, 0x23}, 115200), read_second);
+  write.back() ^= 1;  // its CHK right again
+  EXPECT_EQ(answer(console, write, 115200), Bytes({0x47}));
+  EXPECT_EQ(frame_bytes(card_in_slot(console, 2), 0x123), Bytes(128, 0x5A));
+  EXPECT_EQ(frame_bytes(card_in_slot(console, 1), 0x123), frame_bytes(card, 0x123));
+  EXPECT_TRUE(answer(console, {0xA4, 0x07}, 115200).empty());  // no such slot: the choice stays
+  EXPECT_EQ(answer(console, {0xA2, 0x01, 0x23}, 115200).size(), 130u);
+  EXPECT_EQ(answer(console, {0x55}, 115200), Bytes({0xE0}));
+  EXPECT_TRUE(answer(console, {0xA0}, 38400).empty());  // 115200 bit/s only
+  EXPECT_EQ(answer(mcd, {0xA4, 0x01}, 115200), Bytes({0xE0, 0xE0}));  // no MCPORT on a MemCARDuino
+}
+
+TEST(ReaderForms, NameEachReaderAndReadBackAsTheyWereWritten) {
+  const std::optional<ReaderChoice> console = parse_reader("ps1cardlink:COM3:2");
+  ASSERT_TRUE(console);
+  EXPECT_EQ(console->kind, ReaderKind::ps1cardlink);
+  EXPECT_EQ(console->port, "COM3");
+  EXPECT_EQ(console->slot, 2);
+  EXPECT_EQ(reader_name(*console), "PS1CardLink on COM3, slot 2");
+  EXPECT_EQ(parse_reader("ps1cardlink:/dev/ttyUSB0")->slot, 1);
+  EXPECT_EQ(reader_name(*parse_reader("ps1cardlink:/dev/ttyUSB0:1")), "PS1CardLink on /dev/ttyUSB0");
+  for (const char* form : {"ps1cardlink:COM3:2", "ps1cardlink:/dev/ttyUSB0", "memcarduino:COM4@38400", "dexdrive:COM1", "ps3"})
+    EXPECT_EQ(reader_text(*parse_reader(form)), form);
+  for (const char* wrong : {"ps1cardlink:COM3:3", "ps1cardlink:COM3@38400", "ps1cardlink:", "ps1cardlink:COM3:0"})
+    EXPECT_FALSE(parse_reader(wrong)) << wrong;
 }
 
 // An emulated reader on a pseudo-terminal, chosen as the jobs' reader.
@@ -122,11 +159,43 @@ TEST_F(SerialReader, OpeningFindsTheReaderOrSaysWhyNotNamingItsPort) {
   EXPECT_EQ(text_of(open_reader()), "DexDrive on " + folder.path("ttyUSB9") + ": there is no such serial port.");
 }
 
+// The console's two slots, each chosen by the job that uses it, whatever the
+// pad chose meanwhile; and a PS1CardLink is no MemCARDuino, nor the other way round.
+TEST_F(SerialReader, Ps1CardLinkReadsAndWritesTheSlotItIsToldAndIsNoMemcarduino) {
+  const CardImage first = stamped_card(3), second = stamped_card(4);
+  PtyReaderSetup setup;
+  setup.kind = ReaderKind::ps1cardlink;
+  setup.second_card = std::make_shared<CardImage>(second);
+  std::string why;
+  ASSERT_TRUE(reader.start(first, setup, why)) << why;
+  for (int slot : {2, 1, 2}) {
+    choice = ReaderChoice{ReaderKind::ps1cardlink, reader.path(), 0, slot};
+    use_reader(choice);
+    CardImage card = blank_card();
+    ASSERT_EQ(text_of(read_card(card, false, {})), "") << slot;
+    EXPECT_EQ(card.bytes, (slot == 1 ? first : second).bytes) << slot;
+    EXPECT_EQ(reader_found(), "version 1.1, slot " + std::to_string(slot));
+  }
+  CardImage snapshot = second, changed = second;
+  frame(changed, 200)[3] ^= 0xFF;
+  ASSERT_EQ(text_of(write_card(changed, snapshot, true, {})), "");
+  EXPECT_EQ(reader.card(2).bytes, changed.bytes);
+  EXPECT_EQ(reader.card(1).bytes, first.bytes);
+
+  use_reader(ReaderChoice{ReaderKind::memcarduino, reader.path(), 115200});
+  EXPECT_EQ(text_of(open_reader()), "No MemCARDuino answers on " + reader.path() + " (tried at 115200 bit/s).");
+  reader.stop();
+  plug_in(ReaderKind::memcarduino, first);
+  use_reader(ReaderChoice{ReaderKind::ps1cardlink, reader.path(), 0});
+  EXPECT_EQ(text_of(open_reader()), "No PS1CardLink answers on " + reader.path() +
+                                        " (at 115200 bit/s): is the console running it, showing \"Waiting for PC\"?");
+}
+
 TEST_F(SerialReader, WhatTheLineOrTheCardSpoiledOnceIsSentAgain) {
   const CardImage on_card = stamped_card(7);
   for (ReaderKind kind : kSerialKinds) {
     for (const char* fault : {"refused@70*1", "bad-checksum@70*3", "power-loss@300"}) {
-      if (kind == ReaderKind::memcarduino && std::string(fault) == "power-loss@300") continue;
+      if (kind != ReaderKind::dexdrive && std::string(fault) == "power-loss@300") continue;
       plug_in(kind, on_card, fault);
       CardImage card = blank_card();
       EXPECT_EQ(text_of(read_card(card, false, {})), "") << fault;

@@ -16,7 +16,10 @@
 
 // The readers by name in the tests' descriptions.
 void PrintTo(ReaderKind kind, std::ostream* out) {
-  *out << (kind == ReaderKind::ps3 ? "ps3" : kind == ReaderKind::memcarduino ? "memcarduino" : "dexdrive");
+  *out << (kind == ReaderKind::ps3           ? "ps3"
+           : kind == ReaderKind::memcarduino ? "memcarduino"
+           : kind == ReaderKind::dexdrive    ? "dexdrive"
+                                             : "ps1cardlink");
 }
 
 namespace {
@@ -435,8 +438,16 @@ class ReaderFixture : public testing::Test {
            (writes >= 0 ? "writes " + std::to_string(writes) + "\n" : "");
   }
   // --reader for the serial reader of the last run.
-  std::string reader_form() const { return (kind == ReaderKind::dexdrive ? "dexdrive:" : "memcarduino:") + port; }
-  std::string reader_name() const { return (kind == ReaderKind::dexdrive ? "DexDrive on " : "MemCARDuino on ") + port; }
+  std::string reader_form() const {
+    return std::string(kind == ReaderKind::dexdrive ? "dexdrive:" : kind == ReaderKind::ps1cardlink ? "ps1cardlink:" : "memcarduino:") +
+           port;
+  }
+  std::string reader_name() const {
+    return std::string(kind == ReaderKind::dexdrive      ? "DexDrive on "
+                       : kind == ReaderKind::ps1cardlink ? "PS1CardLink on "
+                                                         : "MemCARDuino on ") +
+           port;
+  }
   ReaderKind kind = ReaderKind::ps3;
   std::string port;  // the serial reader's, in the last run
   TempFolder folder;
@@ -453,14 +464,19 @@ class CliSerialReader : public CliAdaptor {};
 class CliPs3Adaptor : public ReaderFixture {};
 
 std::string reader_test_name(const testing::TestParamInfo<ReaderKind>& info) {
-  return info.param == ReaderKind::ps3 ? "Ps3Adaptor" : info.param == ReaderKind::memcarduino ? "MemCARDuino" : "DexDrive";
+  return info.param == ReaderKind::ps3           ? "Ps3Adaptor"
+         : info.param == ReaderKind::memcarduino ? "MemCARDuino"
+         : info.param == ReaderKind::dexdrive    ? "DexDrive"
+                                                 : "PS1CardLink";
 }
 
 INSTANTIATE_TEST_SUITE_P(EachReader, CliAdaptor,
-                         testing::Values(ReaderKind::ps3, ReaderKind::memcarduino, ReaderKind::dexdrive),
+                         testing::Values(ReaderKind::ps3, ReaderKind::memcarduino, ReaderKind::dexdrive,
+                                         ReaderKind::ps1cardlink),
                          reader_test_name);
 INSTANTIATE_TEST_SUITE_P(EachSerialReader, CliSerialReader,
-                         testing::Values(ReaderKind::memcarduino, ReaderKind::dexdrive), reader_test_name);
+                         testing::Values(ReaderKind::memcarduino, ReaderKind::dexdrive, ReaderKind::ps1cardlink),
+                         reader_test_name);
 
 TEST_P(CliAdaptor, ReadsListsAndWritesOnlyWhatDiffersThenChecksIt) {
   plug_in(listed_card());
@@ -619,8 +635,8 @@ TEST_P(CliSerialReader, NamesThePortNothingAnswersOnAndTheGroupThatMayOpenIt) {
   plug_in(listed_card());
   ProgramRun result = run({"read", folder.path("out.mcr")}, "silent");
   EXPECT_EQ(result.status, 1);
-  const std::string nothing = (kind == ReaderKind::dexdrive ? "quillcrest-cli: No DexDrive" : "quillcrest-cli: No MemCARDuino") +
-                              std::string(" answers on ") + port + (kind == ReaderKind::dexdrive ? "." : " (");
+  const std::string nothing = "quillcrest-cli: No " + reader_name().substr(0, reader_name().find(" on ")) +
+                              " answers on " + port + (kind == ReaderKind::dexdrive ? "." : " (");
   EXPECT_TRUE(starts_with(result.err, nothing)) << result.err;
   EXPECT_TRUE(read_file(folder.path("out.mcr")).empty());
 
@@ -632,8 +648,9 @@ TEST_P(CliSerialReader, NamesThePortNothingAnswersOnAndTheGroupThatMayOpenIt) {
   port = reader.path();
   result = cli({"readers", "--probe", port});
   EXPECT_EQ(result.out, port + "\t-\t-\t" + reader_form() +
-                            (kind == ReaderKind::dexdrive ? " (PS1 model, firmware 1.12)\n"
-                                                          : " (firmware 4, 115200 bit/s)\n"));
+                            (kind == ReaderKind::dexdrive      ? " (PS1 model, firmware 1.12)\n"
+                             : kind == ReaderKind::ps1cardlink ? " (version 1.1, slot 1)\n"
+                                                               : " (firmware 4, 115200 bit/s)\n"));
   // The pseudo-terminal is its owner's alone: root's when the tests run as
   // root, who then tries as another user.
   chmod(port.c_str(), geteuid() == 0 ? 0600 : 0);

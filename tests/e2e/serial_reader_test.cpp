@@ -20,6 +20,7 @@ struct SerialCase {
   const char* kind;  // as --reader names it
   const char* port;
   const char* state_variable;
+  int slot = 0;  // PS1CardLink: the console's slot
 };
 
 std::string stored_reader() {
@@ -38,13 +39,13 @@ void store_reader(const std::string& text) {
   RegCloseKey(key);
 }
 
-// The ports as the system lists them: COM8 and COM9 are the emulated readers'.
+// The ports as the system lists them: COM7, COM8 and COM9 are the emulated readers'.
 void list_test_ports() {
   HKEY key;
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, REG_OPTION_VOLATILE,
                             KEY_SET_VALUE, nullptr, &key, nullptr),
             ERROR_SUCCESS);
-  for (const char* port : {"COM8", "COM9"})
+  for (const char* port : {"COM7", "COM8", "COM9"})
     RegSetValueExA(key, (std::string("\\Device\\QuillcrestTest") + port).c_str(), 0, REG_SZ,
                    reinterpret_cast<const BYTE*>(port), 5);
   RegCloseKey(key);
@@ -79,13 +80,16 @@ void key(const Program& program, UINT virtual_key) {
 
 // As a person does from the keyboard: Alt+Space opens the system menu, End
 // goes to its last item, "Card Reader", Right opens it, then down to the
-// reader's item, which lists the adaptor first and then both readers for
-// each port the system lists.
-void choose_card_reader(Program& program, const std::string& kind, const std::string& port) {
+// reader's item, which lists the adaptor first and then for each port the
+// system lists: MemCARDuino, DexDrive, PS1CardLink and PS1CardLink's slot 2.
+void choose_card_reader(Program& program, const SerialCase& reader) {
   int item = 0;
+  const std::string kind = reader.kind;
+  const int offset = kind == "memcarduino" ? 0 : kind == "dexdrive" ? 1 : reader.slot == 2 ? 3 : 2;
   const std::vector<SerialPortInfo> ports = list_serial_ports();
   for (size_t k = 0; k < ports.size(); ++k)
-    if (ports[k].name == port) item = 1 + 2 * int(k) + (kind == "dexdrive");
+    if (ports[k].name == reader.port) item = 1 + 4 * int(k) + offset;
+  const std::string port = reader.port;
   ASSERT_GT(item, 0) << port << " is not listed";
   PostMessageA(program.window(), WM_SYSCOMMAND, SC_KEYMENU, ' ');
   ASSERT_TRUE(wait_until([&] { return visible_menus(program) == 1; }));
@@ -120,12 +124,12 @@ class WindowSerialReader : public testing::TestWithParam<SerialCase> {
 };
 
 TEST_P(WindowSerialReader, ChosenInTheSystemMenuItReadsAndWritesTheCardAndStaysChosen) {
-  const std::string form = std::string(GetParam().kind) + ":" + GetParam().port;
+  const std::string form = std::string(GetParam().kind) + ":" + GetParam().port + (GetParam().slot == 2 ? ":2" : "");
   write_file(folder.path("sample.mcr"), card_bytes(sample_card()));
   {
     Program program("quillcrest.exe", environment());  // no PS3 adaptor: its message answered
     EXPECT_FALSE(program.enabled(IDC_READ_CARD));
-    choose_card_reader(program, GetParam().kind, GetParam().port);
+    choose_card_reader(program, GetParam());
     // The menu closes before the window has taken the command it sent.
     EXPECT_TRUE(wait_until([&] { return stored_reader() == form; })) << "stored: " << stored_reader();
     ASSERT_TRUE(wait_until([&] { return program.enabled(IDC_READ_CARD) && program.enabled(IDC_WRITE_CARD); }));
@@ -167,9 +171,11 @@ TEST_P(WindowSerialReader, ChosenInTheSystemMenuItReadsAndWritesTheCardAndStaysC
 
 INSTANTIATE_TEST_SUITE_P(EachReader, WindowSerialReader,
                          testing::Values(SerialCase{"memcarduino", "COM9", "QUILLCREST_TEST_MEMCARDUINO_STATE"},
-                                         SerialCase{"dexdrive", "COM8", "QUILLCREST_TEST_DEXDRIVE_STATE"}),
+                                         SerialCase{"dexdrive", "COM8", "QUILLCREST_TEST_DEXDRIVE_STATE"},
+                                         SerialCase{"ps1cardlink", "COM7", "QUILLCREST_TEST_PS1CARDLINK_STATE", 2}),
                          [](const testing::TestParamInfo<SerialCase>& info) {
-                           return std::string(info.param.kind) == "dexdrive" ? "DexDrive" : "MemCARDuino";
+                           const std::string kind = info.param.kind;
+                           return kind == "dexdrive" ? "DexDrive" : kind == "ps1cardlink" ? "PS1CardLinkSlot2" : "MemCARDuino";
                          });
 
 // A reader kept from an earlier run whose port is gone: the job's message

@@ -2,7 +2,8 @@
 # The window reading and writing through serial card readers on COM ports.
 # Wine opens COMn as the Unix device its prefix's dosdevices/comN links to:
 # here pseudo-terminals, on which the native emulated readers answer (a
-# MemCARDuino on COM9, a DexDrive on COM8). The Windows test finds each
+# MemCARDuino on COM9, a DexDrive on COM8, PS1CardLink on COM7, whose
+# slot 2 the test uses). The Windows test finds each
 # reader's card in the state file the variables below name.
 # Usage: serial_readers_test.sh EMULATOR RUNNER... TEST_PROGRAM [ARGUMENTS]
 set -euo pipefail
@@ -29,7 +30,9 @@ start() {
 }
 start memcarduino com9
 start dexdrive com8
+start ps1cardlink com7
 windows_folder="Z:${folder//\//\\}"
 export QUILLCREST_TEST_MEMCARDUINO_STATE="$windows_folder\\memcarduino"
 export QUILLCREST_TEST_DEXDRIVE_STATE="$windows_folder\\dexdrive"
+export QUILLCREST_TEST_PS1CARDLINK_STATE="$windows_folder\\ps1cardlink.slot2"
 "$@"
