@@ -14,6 +14,7 @@
 #include "adaptor/emulator/demo_card.h"
 #include "adaptor/emulator/pty_reader.h"
 #include "adaptor/memcarduino_protocol.h"
+#include "adaptor/ps1cardlink_protocol.h"
 #include "adaptor/transfer_jobs.h"
 
 namespace {
@@ -36,6 +37,8 @@ const Line kLines[] = {
      kMcdReadLength + kMcdReadReplyLength, kMcdWriteLength + 1},
     {"DexDrive 38400", ReaderKind::dexdrive, "", kDexDriveSpeed,
      kDexReadLength + kDexHeaderLength + kDexDataLength, kDexWriteLength + kDexHeaderLength},
+    {"PS1CardLink 115200", ReaderKind::ps1cardlink, "", kPs1CardLinkSpeed,
+     kMcdReadLength + kMcdReadReplyLength, kMcdWriteLength + 1},
 };
 
 // Plugs the reader in holding `on_card`, opens it, then times `job` over
