@@ -64,6 +64,16 @@ void new_card() {
   analyse_and_show();
 }
 
+void forget_card() {
+  app.card = CardImage{};
+  app.file_path.clear();
+  app.file = CardFileInfo{};
+  app.partial_read = false;
+  app.snapshot_valid = false;
+  show_no_card();
+  start_card_history();
+}
+
 void delete_selected_save() {
   if (!require_card() || !require_selection()) return;
   delete_save(app.card, app.selected);

@@ -15,3 +15,7 @@ void delete_selected_save();
 void delete_key_command();
 // The selected free slot's deleted save back, or why it cannot be.
 void restore_deleted_save();
+
+// Back to no card at all, as at start: the card, its file, its view and
+// its history forgotten.
+void forget_card();

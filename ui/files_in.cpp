@@ -32,9 +32,12 @@ void open_files(const std::vector<std::string>& paths) {
     (is_card_file(start) ? cards : saves).push_back(path);
   }
   for (const std::string& path : cards) open_card_named(path);
+  // A save with no card to take it goes onto a new one; a new card that
+  // took nothing is no card the user asked for.
   for (const std::string& path : saves) {
-    if (!is_loaded(app.card)) new_card();
-    import_save_from(path);
+    const bool had_card = is_loaded(app.card);
+    if (!had_card) new_card();
+    if (!import_save_from(path) && !had_card) forget_card();
   }
 }
 

@@ -18,9 +18,9 @@ const char kExportFilter[] = "Single Save File\0*.mcs\0";
 
 }  // namespace
 
-void import_save_from(const std::string& path) {
+bool import_save_from(const std::string& path) {
   FilePrefix file;
-  if (show_failure(read_save_file(path, file))) return;
+  if (show_failure(read_save_file(path, file))) return false;
   ImportQuestions questions;
   questions.import_ragged_file = [] {
     return ask_yes_no("Binary File is not multiple of 8k !\nDo you want to import it anyway ?");
@@ -34,8 +34,9 @@ void import_save_from(const std::string& path) {
   questions.notice = [](const std::string& text) { show_warning(text); };
   bool imported = false;
   const Failure failure = import_save_file(file, app.card, app.slots.used, questions, imported);
-  if (!show_failure(name_ps2_container(path, failure)) && imported)
-    analyse_and_show();
+  if (show_failure(name_ps2_container(path, failure)) || !imported) return false;
+  analyse_and_show();
+  return true;
 }
 
 namespace {

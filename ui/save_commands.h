@@ -6,8 +6,8 @@
 
 void import_save_command();
 // The import of a save file of any format into the loaded card, as the
-// button imports the file it asks for.
-void import_save_from(const std::string& path);
+// button imports the file it asks for; false when nothing was imported.
+bool import_save_from(const std::string& path);
 void export_save_command();
 // The slot menu's export: the format chosen among the file types.
 void export_save_as_command();

@@ -232,3 +232,18 @@ void destroy_slot_icons() {
   for (auto& slot : app.icons)
     for (HBITMAP& frame : slot) destroy_bitmap(frame);
 }
+
+void show_no_card() {
+  destroy_slot_icons();
+  app.slots = SlotTable{};
+  app.analysed = false;
+  app.animation_on = false;
+  app.selected = -1;
+  // The template's own texts.
+  set_text_unless_shown(IDC_TITLE, "Title");
+  set_text_unless_shown(IDC_SAVE_GROUP, "");
+  set_text_unless_shown(IDC_INFO, "Info:");
+  set_text_unless_shown(IDC_COUNTER, "0/15");
+  // The slots' own black frames, over what the view drew on them.
+  InvalidateRect(app.window, nullptr, TRUE);
+}

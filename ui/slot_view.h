@@ -45,3 +45,5 @@ Failure analyse_and_show();
 void redraw_slot_view();
 
 void destroy_slot_icons();
+// The view as at start, before any card: empty slots, "0/15", no selection.
+void show_no_card();

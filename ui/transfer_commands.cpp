@@ -9,6 +9,7 @@
 
 #include "adaptor/adaptor_link.h"
 #include "adaptor/transfer_jobs.h"
+#include "card/card_check.h"
 #include "files/backups.h"
 #include "resources/resource_ids.h"
 #include "ui/app_state.h"
@@ -152,11 +153,15 @@ void finish_job() {
   // all the same, as after a read.
   if (!orders.reading) redraw_slot_view();
   const Failure failure = std::move(outcome.failure);
+  const bool card_read = outcome.card_read;
   outcome = JobOutcome{};
   // Written, the card is what the real card holds: a new history. A write
   // that failed leaves the steps, each still what the user made.
   if (!orders.reading && !failure) start_card_history();
-  show_failure(failure);
+  if (show_failure(failure)) return;
+  // A fast read compares only what it read of each block: its save heads.
+  if (orders.reading && card_read && halves_mirror(app.card, orders.fast ? kSaveHeadFrames : kFramesPerBlock))
+    show_warning(kHalvesMirrorMeaning);
 }
 
 namespace {
@@ -225,6 +230,12 @@ void write_card_command() {
     show_warning("No change made in the Memory Card since the last read.");
     return;
   }
+  // What the last read told of the real card: a fake 64 KB card stores the
+  // frames of slots 8 to 15 over those of the directory and slots 1 to 7.
+  if (app.snapshot_valid &&
+      halves_mirror(app.snapshot, app.snapshot_complete ? kFramesPerBlock : kSaveHeadFrames) &&
+      !ask_yes_no(std::string(kHalvesMirrorMeaning) + "\n\nWrite to the card all the same ?"))
+    return;
   const bool differences_only =
       app.snapshot_valid &&
       ask_yes_no("Do you want to write only the differences from the last read ?\n"

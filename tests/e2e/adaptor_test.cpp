@@ -191,6 +191,38 @@ TEST_F(Adaptor, WritingBackSendsOnlyWhatChangedOrEverythingWhenAsked) {
   EXPECT_EQ(backups().size(), 1u);  // an opened file: nothing known of the card to keep
 }
 
+// A fake card holding 64 KB: the read says so, in the command line's words,
+// and a write onto it asks first.
+TEST_F(Adaptor, AFake64KbCardIsToldAfterTheReadAndBeforeAWrite) {
+  const char kHalves[] =
+      "The card's second 64 KB answer the same bytes as its first: it holds 64 KB, not 128 KB, as fake cards do. "
+      "Slot 8 is its directory again and slots 9 to 15 are slots 1 to 7, so a save written to slots 8 to 15 "
+      "destroys the directory or the saves in slots 1 to 7.";
+  auto program = start(sample_card(), "half-size");
+  program->click(IDC_READ_CARD);
+  ASSERT_TRUE(wait_until([&] { return counts().reads == 1024; }));
+  program->expect_box("Warning", kHalves);
+  program->click_static(IDC_FIRST_SLOT);
+  ASSERT_TRUE(wait_until([&] { return program->text(IDC_TITLE) == "DEMO"; }));
+  program->click(IDC_DELETE_SAVE);
+  ASSERT_TRUE(wait_until([&] { return program->window_enabled() && program->text(IDC_TITLE).empty(); }));
+  program->click(IDC_WRITE_CARD);
+  program->expect_box("Warning", std::string(kHalves) + "\n\nWrite to the card all the same ?", IDNO);
+  program->fence();
+  EXPECT_EQ(counts().writes, 0);
+  // Answered Yes, the write goes on as any other.
+  program->click(IDC_WRITE_CARD);
+  program->expect_box("Warning", std::string(kHalves) + "\n\nWrite to the card all the same ?", IDYES);
+  program->expect_box("Warning", kDifferences, IDYES);
+  ASSERT_TRUE(wait_until([&] { return program->window_enabled() && counts().writes > 0; }));
+  // A sound card says nothing.
+  program.reset();
+  program = start(sample_card());
+  read(*program);
+  program->fence();
+  EXPECT_FALSE(program->find_box());
+}
+
 TEST_F(Adaptor, AnsweringNoWritesTheWholeCard) {
   auto program = start(sample_card());
   read(*program);

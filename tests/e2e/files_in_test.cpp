@@ -77,6 +77,30 @@ TEST_F(Saves, DroppedSavesGoIntoANewCardAndADroppedCardAsksBeforeTheLoadedOneGoe
   EXPECT_EQ(saved_card(), card_bytes(expected));
 }
 
+// A save that could not go in leaves no card behind: the window is as it
+// was, with no card to save or write.
+TEST_F(Saves, ADroppedSaveRefusedWithNoCardLoadedLeavesNoCard) {
+  write_file(folder.path("junk.mcs"), Bytes(20000, 0x5A));
+  program.drop_files({folder.path("junk.mcs")});
+  program.expect_box("File Error", "Wrong File Format !\n(no SC header)");
+  write_file(folder.path("raw.bin"), raw_save_file(SaveSpec{}));
+  program.drop_files({folder.path("raw.bin")});
+  HWND dialog = program.wait_dialog("Import Raw Save File");
+  ASSERT_TRUE(dialog);
+  post_click(GetDlgItem(dialog, IDCANCEL));  // not named: not imported
+  ASSERT_TRUE(wait_until([&] { return !IsWindow(dialog) && program.window_visible(); }));
+  program.fence();
+  EXPECT_EQ(program.text(IDC_COUNTER), "0/15");
+  EXPECT_EQ(program.text(IDC_INFO), "Info:");
+  program.click(IDC_SAVE_CARD);
+  program.expect_box("Error", "No Memory Card Loaded or Read.");
+  // A card still comes when a save does go in.
+  write_file(folder.path("save.mcs"), mcs_file(two_block_save()));
+  program.drop_files({folder.path("junk.mcs"), folder.path("save.mcs")});
+  program.expect_box("File Error", "Wrong File Format !\n(no SC header)");
+  ASSERT_TRUE(counter_is(program, "2/15")) << program.text(IDC_COUNTER);
+}
+
 // Stands for Explorer or the desktop: takes the files dropped on it.
 class FileDropWindow : public IDropTarget {
  public:
