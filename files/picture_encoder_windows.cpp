@@ -1,23 +1,20 @@
-// The pictures of files/picture_file.h through WIC, the Windows Imaging
-// Component every Windows since Vista has: its PNG and GIF encoders, and
-// the GIF metadata writers for the frame delays, the frames' disposal and
-// transparency, and the looping.
+// The pictures of files/picture_file.h: PNG through WIC, the Windows
+// Imaging Component every Windows since Vista has; animated GIF through
+// giflib (gif_encoder.h), linked in, as on Linux: WIC's GIF encoder needs
+// metadata writers for the frame delays, the disposal and the looping, which
+// not every system has (Wine's has none).
 #include <windows.h>
 
 #include <objbase.h>
-#include <propidl.h>
 #include <wincodec.h>
 
-#include <cstring>
 
+#include "files/gif_encoder.h"
 #include "files/picture_file.h"
 
 namespace {
 
 const char kCannotEncode[] = "Cannot write the picture !";
-const char kNoAnimation[] =
-    "Cannot write an animated GIF: this system's imaging component (WIC) does not store frame "
-    "delays. Save the icon as a PNG picture instead.";
 
 // A COM pointer released when it goes out of scope.
 template <typename T>
@@ -41,10 +38,6 @@ struct ComScope {
     if (SUCCEEDED(result)) CoUninitialize();
   }
 };
-
-WICColor argb(const PictureColour& c) {
-  return WICColor(c.alpha) << 24 | WICColor(c.red) << 16 | WICColor(c.green) << 8 | c.blue;
-}
 
 // The encoder's stream in memory, copied out once it is committed.
 bool copy_stream(IStream* stream, std::vector<uint8_t>& bytes) {
@@ -91,91 +84,15 @@ HRESULT put_png_frame(IWICBitmapEncoder* encoder, const IconPicture& picture) {
   return hr;
 }
 
-HRESULT set_value(IWICMetadataQueryWriter* writer, const wchar_t* name, PROPVARIANT& value) {
-  return writer->SetMetadataByName(name, &value);
-}
-
-HRESULT set_bytes(IWICMetadataQueryWriter* writer, const wchar_t* name, const UCHAR* bytes, ULONG size) {
-  PROPVARIANT value;
-  PropVariantInit(&value);
-  value.vt = VT_UI1 | VT_VECTOR;
-  value.caub.cElems = size;
-  value.caub.pElems = const_cast<UCHAR*>(bytes);
-  return set_value(writer, name, value);
-}
-
-// The Netscape application extension that makes viewers loop: its data is
-// sub-block 1 with a loop count of 0 (for ever), as WIC's schema spells it.
-HRESULT put_looping(IWICBitmapEncoder* encoder) {
-  static const UCHAR kApplication[] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
-  static const UCHAR kLoopForEver[] = {3, 1, 0, 0, 0};
-  Com<IWICMetadataQueryWriter> writer;
-  HRESULT hr = encoder->GetMetadataQueryWriter(writer.out());
-  if (SUCCEEDED(hr)) hr = set_bytes(writer.p, L"/appext/Application", kApplication, sizeof kApplication);
-  if (SUCCEEDED(hr)) hr = set_bytes(writer.p, L"/appext/Data", kLoopForEver, sizeof kLoopForEver);
-  return hr;
-}
-
-// Delay, disposal and transparency of one frame's graphic control
-// extension. Each frame replaces the one before whole ("restore to
-// background"), so a transparent pixel never shows the frame before it.
-HRESULT put_frame_control(IWICBitmapFrameEncode* frame, const IconPicture& picture) {
-  Com<IWICMetadataQueryWriter> writer;
-  HRESULT hr = frame->GetMetadataQueryWriter(writer.out());
-  PROPVARIANT value;
-  PropVariantInit(&value);
-  value.vt = VT_UI2;
-  value.uiVal = USHORT(picture.frame_delay_ms / 10);
-  if (SUCCEEDED(hr)) hr = set_value(writer.p, L"/grctlext/Delay", value);
-  value.vt = VT_UI1;
-  value.bVal = 2;
-  if (SUCCEEDED(hr)) hr = set_value(writer.p, L"/grctlext/Disposal", value);
-  if (picture.transparent_index < 0) return hr;
-  value.vt = VT_BOOL;
-  value.boolVal = VARIANT_TRUE;
-  if (SUCCEEDED(hr)) hr = set_value(writer.p, L"/grctlext/TransparencyFlag", value);
-  value.vt = VT_UI1;
-  value.bVal = UCHAR(picture.transparent_index);
-  if (SUCCEEDED(hr)) hr = set_value(writer.p, L"/grctlext/TransparentColorIndex", value);
-  return hr;
-}
-
-// `animated` is cleared when the metadata cannot be stored: without it a
-// GIF would neither loop nor keep its pace and transparency.
-HRESULT put_gif_frames(IWICImagingFactory* factory, IWICBitmapEncoder* encoder, const IconPicture& picture,
-                       bool& animated) {
-  WICColor colours[kPaletteSize];
-  for (int i = 0; i < kPaletteSize; ++i) colours[i] = argb(picture.palette[i]);
-  Com<IWICPalette> palette;
-  HRESULT hr = factory->CreatePalette(palette.out());
-  if (SUCCEEDED(hr)) hr = palette->InitializeCustom(colours, kPaletteSize);
-  if (SUCCEEDED(hr)) hr = encoder->SetPalette(palette.p);
-  if (FAILED(hr)) return hr;
-  if (FAILED(put_looping(encoder))) {
-    animated = false;
-    return hr;
-  }
-  for (const std::vector<uint8_t>& pixels : picture.frames) {
-    Com<IWICBitmapFrameEncode> frame;
-    hr = new_frame(encoder, picture.side, GUID_WICPixelFormat8bppIndexed, frame);
-    if (SUCCEEDED(hr)) hr = frame->SetPalette(palette.p);
-    if (FAILED(hr)) return hr;
-    if (FAILED(put_frame_control(frame.p, picture))) {
-      animated = false;
-      return hr;
-    }
-    hr = frame->WritePixels(UINT(picture.side), UINT(picture.side), UINT(pixels.size()),
-                            const_cast<BYTE*>(pixels.data()));
-    if (SUCCEEDED(hr)) hr = frame->Commit();
-    if (FAILED(hr)) return hr;
-  }
-  return hr;
-}
-
 }  // namespace
 
 Failure encode_picture(const IconPicture& picture, PictureFormat format, std::vector<uint8_t>& bytes) {
   bytes.clear();
+  if (format == PictureFormat::gif) {
+    if (encode_gif(picture, bytes)) return std::nullopt;
+    bytes.clear();
+    return fail(kCannotEncode, "File Error");
+  }
   ComScope com;
   Com<IWICImagingFactory> factory;
   Com<IStream> stream;
@@ -183,15 +100,9 @@ Failure encode_picture(const IconPicture& picture, PictureFormat format, std::ve
   HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IWICImagingFactory, reinterpret_cast<void**>(factory.out()));
   if (SUCCEEDED(hr)) hr = CreateStreamOnHGlobal(nullptr, TRUE, stream.out());
-  if (SUCCEEDED(hr))
-    hr = factory->CreateEncoder(format == PictureFormat::png ? GUID_ContainerFormatPng : GUID_ContainerFormatGif,
-                                nullptr, encoder.out());
+  if (SUCCEEDED(hr)) hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.out());
   if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.p, WICBitmapEncoderNoCache);
-  bool animated = true;
-  if (SUCCEEDED(hr))
-    hr = format == PictureFormat::png ? put_png_frame(encoder.p, picture)
-                                      : put_gif_frames(factory.p, encoder.p, picture, animated);
-  if (!animated) return fail(kNoAnimation, "File Error");
+  if (SUCCEEDED(hr)) hr = put_png_frame(encoder.p, picture);
   if (SUCCEEDED(hr)) hr = encoder->Commit();
   if (FAILED(hr) || !copy_stream(stream.p, bytes)) {
     bytes.clear();

@@ -22,41 +22,11 @@ DONE="$PREFIX/.quillcrest-built"
 
 [ -f "$DONE" ] && [ -f "$PREFIX/bin/libusb-1.0.dll" ] && exit 0
 
-source "$ROOT/scripts/apt_packages.sh"
+source "$ROOT/scripts/debian_source.sh"
 started=$(date +%s)
 
-# apt-get source needs a deb-src entry; add one of our own, never touching
-# the machine's existing source files.
-has_deb_src() {
-  grep -qsE '^[[:space:]]*deb-src[[:space:]]|^Types:.*deb-src' \
-    /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources
-}
-fetch_source() {
-  if ! has_deb_src; then
-    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-    echo "Adding Debian source packages for $codename to apt"
-    as_root tee /etc/apt/sources.list.d/quillcrest-deb-src.sources >/dev/null <<EOF
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: $codename $codename-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
-  fi
-  if ! apt-cache showsrc libusb-1.0 2>/dev/null | grep -q '^Package:'; then
-    update_package_indexes
-  fi
-  rm -rf "$SOURCE_DIR"
-  mkdir -p "$SOURCE_DIR"
-  (cd "$SOURCE_DIR" && apt-get source -q libusb-1.0 >apt-source.log 2>&1) ||
-    { cat "$SOURCE_DIR/apt-source.log"; exit 1; }
-  touch "$SOURCE_DIR/.quillcrest-fetched"
-}
-
 # The source is fetched once and shared by both builds.
-[ -f "$SOURCE_DIR/.quillcrest-fetched" ] || fetch_source
-source_tree=$(find "$SOURCE_DIR" -mindepth 1 -maxdepth 1 -type d -name 'libusb-1.0-*' | head -1)
-[ -n "$source_tree" ] || { echo "apt-get source libusb-1.0 unpacked nothing" >&2; exit 1; }
+source_tree=$(fetch_debian_source libusb-1.0 "$SOURCE_DIR")
 rm -rf "$PREFIX"
 
 # libusb's configure links libgcc statically for Windows, so the DLL needs

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Writes build/release/quillcrest-<version>-win32.zip: the program, its
-# command-line sibling, the libusb DLL they run with, both licences and the
-# user guide; and quillcrest-<version>-win64.zip, the same built for 64-bit
+# command-line sibling, the libusb DLL they run with, the licences (theirs,
+# libusb's, and giflib's, which they link in) and the user guide; and quillcrest-<version>-win64.zip, the same built for 64-bit
 # Windows, when a full test run passed the 64-bit programs. Each zip packs
 # the exes the end-to-end tests ran. Beside them, the Debian package of the
 # command line, quillcrest-cli_<version>_<arch>.deb, of the native program the
@@ -44,6 +44,7 @@ pack() {
   cp "$ROOT/docs/user-guide.txt" "$stage/README.txt"
   cp "$ROOT/LICENSE.txt" "$stage/LICENSE.txt"
   cp "$(find "$BUILD_DIR/libusb-source" -mindepth 2 -maxdepth 2 -name COPYING | head -1)" "$stage/LICENSE-libusb.txt"
+  cp "$(giflib_folder "$1")/COPYING" "$stage/LICENSE-giflib.txt"
   # Windows users open these in Notepad: CRLF line ends.
   for text in "$stage"/*.txt; do sed -i 's/\r\?$/\r/' "$text"; done
   (cd "$BUILD_DIR/release" && zip -q -r -X "$(basename "$zip_file")" "$(basename "$stage")")

@@ -109,9 +109,10 @@ source "$ROOT/scripts/wine_env.sh"
 # 64-bit ones under 64-bit Wine where it cannot.
 build_windows() {
   local bits=$1
-  step "libusb for MinGW ($bits-bit)" "$ROOT/scripts/build_libusb.sh" "$bits" &&
+  # shellcheck disable=SC2046
+  step "libusb and giflib for MinGW ($bits-bit)" windows_libraries "$bits" &&
     step "windows build ($bits-bit)" configure_and_build "$(windows_build_folder "$bits")" \
-      -DCMAKE_TOOLCHAIN_FILE="$(toolchain_file "$bits")" -DLIBUSB_MINGW_ROOT="$(libusb_folder "$bits")"
+      -DCMAKE_TOOLCHAIN_FILE="$(toolchain_file "$bits")" $(windows_library_options "$bits")
 }
 built_32=0 built_64=0
 build_windows 32 && built_32=1

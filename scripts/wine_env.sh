@@ -34,14 +34,24 @@ choose_windows_bits() {
 # each build of the Windows programs lives and how it is made.
 windows_build_folder() { [ "$1" = 32 ] && echo "$BUILD_DIR/windows" || echo "$BUILD_DIR/windows64"; }
 libusb_folder() { [ "$1" = 32 ] && echo "$BUILD_DIR/libusb-mingw" || echo "$BUILD_DIR/libusb-mingw64"; }
+giflib_folder() { [ "$1" = 32 ] && echo "$BUILD_DIR/giflib-mingw" || echo "$BUILD_DIR/giflib-mingw64"; }
 toolchain_file() { [ "$1" = 32 ] && echo "$ROOT/cmake/mingw-i686.cmake" || echo "$ROOT/cmake/mingw-x86_64.cmake"; }
 
-# configure_windows_build BITS: libusb built for that build, then the
+# windows_libraries BITS: libusb and giflib built for that build.
+windows_libraries() { "$ROOT/scripts/build_libusb.sh" "$1" && "$ROOT/scripts/build_giflib.sh" "$1"; }
+
+# The build's own libraries, for its cmake.
+windows_library_options() {
+  echo "-DLIBUSB_MINGW_ROOT=$(libusb_folder "$1")" "-DGIFLIB_MINGW_ROOT=$(giflib_folder "$1")"
+}
+
+# configure_windows_build BITS: the libraries built for that build, then the
 # build's folder configured, for a script that builds single targets of it.
 configure_windows_build() {
-  "$ROOT/scripts/build_libusb.sh" "$1"
+  windows_libraries "$1"
+  # shellcheck disable=SC2046
   cmake -S "$ROOT" -B "$(windows_build_folder "$1")" -DCMAKE_TOOLCHAIN_FILE="$(toolchain_file "$1")" \
-    -DCMAKE_BUILD_TYPE=Release -DLIBUSB_MINGW_ROOT="$(libusb_folder "$1")" >/dev/null
+    -DCMAKE_BUILD_TYPE=Release $(windows_library_options "$1") >/dev/null
 }
 
 # use_wine BITS: the Wine for that build, called as "$WINE" and
