@@ -135,9 +135,11 @@ if step "choose the Windows build to run" choose_windows_bits; then
       # One program on the screen at a time: the tests read its pixels.
       run_ctest "$E2E_DIR" -j1
       "$WINESERVER" -k || true
-      [ -f "$E2E_DIR/main-window.bmp" ] &&
-        convert "$E2E_DIR/main-window.bmp" "$BUILD_DIR/main-window.png" 2>/dev/null &&
-        echo "Screenshot of the main window: $BUILD_DIR/main-window.png"
+      # The main window at 96 DPI, and at 144 (main-window-144dpi.png).
+      for shot in "$E2E_DIR"/main-window*.bmp; do
+        [ -f "$shot" ] && convert "$shot" "$BUILD_DIR/$(basename "${shot%.bmp}").png" 2>/dev/null &&
+          echo "Screenshot of the main window: $BUILD_DIR/$(basename "${shot%.bmp}").png"
+      done
     fi
     stop_xvfb
   fi

@@ -42,6 +42,10 @@ struct AppState {
   HBITMAP icons[kSlotCount][kMaxIconFrames] = {};
   int shown_frame[kSlotCount] = {};  // the icon frame each slot shows now
   HBITMAP blank_icon = nullptr;
+  // The whole pixels icons and frames are drawn at, for the window's DPI
+  // (ui/dpi.h); changed only while no job runs, read by a read job.
+  int icon_pixel = 2;
+  int frame_width = 1;
 
   // The changes to the card in memory, for Undo and Redo.
   CardHistory history;

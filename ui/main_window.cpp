@@ -11,6 +11,7 @@
 #include "ui/app_state.h"
 #include "ui/card_commands.h"
 #include "ui/checks.h"
+#include "ui/dpi.h"
 #include "ui/files_in.h"
 #include "ui/icon_bitmap.h"
 #include "ui/icon_commands.h"
@@ -36,7 +37,10 @@ void initialise(HWND window, const std::vector<std::string>* files) {
   app.worker = nullptr;
   destroy_slot_icons();
   app.card = CardImage{};
-  app.blank_icon = create_icon_bitmap(white_placeholder());
+  const IconScale scale = icon_scale(window_dpi(window));
+  app.icon_pixel = scale.pixel;
+  app.frame_width = scale.frame;
+  app.blank_icon = create_icon_bitmap(white_placeholder(), app.icon_pixel);
   app.selected = -1;
   app.fast_read = app.partial_read = app.snapshot_valid = app.allow_corrupted = false;
   app.animation_on = false;
@@ -151,6 +155,11 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_DROPFILES:
       take_dropped_files(reinterpret_cast<HDROP>(wparam));
       return TRUE;
+    case WM_DPICHANGED:
+      // A read job makes its bitmaps at the scale it started with: the
+      // window takes the new one once the job has shown them.
+      if (!job_running()) rescale_slot_view(HIWORD(wparam));
+      return FALSE;  // the dialog manager scales the dialog and its font
     case WM_CLOSE:
       end_unless_busy(window);
       return TRUE;

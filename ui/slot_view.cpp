@@ -9,6 +9,7 @@
 #include "card/undelete.h"
 #include "resources/resource_ids.h"
 #include "ui/app_state.h"
+#include "ui/dpi.h"
 #include "ui/icon_bitmap.h"
 #include "ui/undo_commands.h"
 
@@ -27,13 +28,18 @@ RECT control_rect(int control) {
               corner.y + (rect.bottom - rect.top)};
 }
 
-// Two rectangles, the outer one a pixel outside the control on three sides.
+// Two bands of a frame's width each: the outer one outside the control on
+// three sides (inside on the right), the inner one within it. At 96 DPI each
+// is one rectangle of a pixel, the outer a pixel outside; a wider frame is
+// the same, drawn with whole pixels as many times.
 void frame_control(HDC dc, int control, COLORREF colour) {
   const RECT r = control_rect(control);
-  const int w = r.right - r.left, h = r.bottom - r.top, x = r.left, y = r.top;
+  const int w = r.right - r.left, h = r.bottom - r.top, x = r.left, y = r.top, f = app.frame_width;
   SetDCPenColor(dc, colour);
-  Rectangle(dc, x - 1, y - 1, x + w, y + h + 1);
-  Rectangle(dc, x, y, x + w - 1, y + h);
+  for (int i = 0; i < f; ++i) {
+    Rectangle(dc, x - f + i, y - f + i, x + w - i, y + h + f - i);
+    Rectangle(dc, x + i, y + i, x + w - f - i, y + h - i);
+  }
 }
 
 // A control repaints whenever its text is set; most often it already
@@ -95,7 +101,8 @@ class IconPainter {
     if (!image) return;
     const RECT r = control_rect(control);
     HGDIOBJ previous = SelectObject(memory_dc_, image);
-    BitBlt(window_dc_, r.left + 1, r.top + 1, kIconSide, kIconSide, memory_dc_, 0, 0, SRCCOPY);
+    const int side = icon_bitmap_side(app.icon_pixel);
+    BitBlt(window_dc_, r.left + app.frame_width, r.top + app.frame_width, side, side, memory_dc_, 0, 0, SRCCOPY);
     SelectObject(memory_dc_, previous);
   }
 
@@ -173,7 +180,7 @@ Failure analyse_for_view(CardImage& card, bool allow_corrupted, AnalysedView& vi
   if (Failure failure = analyse_card(card, view.slots, allow_corrupted)) return failure;
   for (int slot = 0; slot < kSlotCount; ++slot) {
     const SlotIcons& icons = view.slots.icons[slot];
-    for (int k = 0; k < icons.count; ++k) view.icons[slot][k] = create_icon_bitmap(icons.frames[k]);
+    for (int k = 0; k < icons.count; ++k) view.icons[slot][k] = create_icon_bitmap(icons.frames[k], app.icon_pixel);
   }
   return std::nullopt;
 }
@@ -245,5 +252,20 @@ void show_no_card() {
   set_text_unless_shown(IDC_INFO, "Info:");
   set_text_unless_shown(IDC_COUNTER, "0/15");
   // The slots' own black frames, over what the view drew on them.
+  InvalidateRect(app.window, nullptr, TRUE);
+}
+
+void rescale_slot_view(int dpi) {
+  const IconScale scale = icon_scale(dpi);
+  if (scale.pixel == app.icon_pixel && scale.frame == app.frame_width) return;
+  app.icon_pixel = scale.pixel;
+  app.frame_width = scale.frame;
+  destroy_bitmap(app.blank_icon);
+  app.blank_icon = create_icon_bitmap(white_placeholder(), app.icon_pixel);
+  for (int slot = 0; slot < kSlotCount; ++slot)
+    for (int k = 0; k < app.slots.icons[slot].count; ++k) {
+      destroy_bitmap(app.icons[slot][k]);
+      app.icons[slot][k] = create_icon_bitmap(app.slots.icons[slot].frames[k], app.icon_pixel);
+    }
   InvalidateRect(app.window, nullptr, TRUE);
 }

@@ -45,5 +45,9 @@ Failure analyse_and_show();
 void redraw_slot_view();
 
 void destroy_slot_icons();
+// The window moved to a screen of another DPI, or started on one: the
+// icons and frames at its whole-pixel scale (ui/dpi.h), drawn again.
+void rescale_slot_view(int dpi);
+
 // The view as at start, before any card: empty slots, "0/15", no selection.
 void show_no_card();

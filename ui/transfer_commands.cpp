@@ -14,6 +14,7 @@
 #include "resources/resource_ids.h"
 #include "ui/app_state.h"
 #include "ui/checks.h"
+#include "ui/dpi.h"
 #include "ui/message_box.h"
 #include "ui/slot_view.h"
 #include "ui/undo_commands.h"
@@ -145,6 +146,7 @@ bool job_running() { return app.worker != nullptr; }
 void finish_job() {
   update_progress_bar();
   if (orders.reading) take_read_card();
+  rescale_slot_view(window_dpi(app.window));  // the screen may have changed during the job
   if (app.worker) CloseHandle(app.worker);
   app.worker = nullptr;
   ShutdownBlockReasonDestroy(app.window);

@@ -510,6 +510,35 @@ Rgb Program::pixel(int id, int x, int y) const {
   return Rgb{GetRValue(colour), GetGValue(colour), GetBValue(colour)};
 }
 
+std::vector<Rgb> Program::pixels(int id, int& width, int& height) const {
+  const RECT rect = control_rect(id);
+  width = rect.right - rect.left;
+  height = rect.bottom - rect.top;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  std::vector<Rgb> out;
+  if (bitmap && bits) {
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, previous);
+    const auto* bgrx = static_cast<const uint8_t*>(bits);
+    for (int i = 0; i < width * height; ++i) out.push_back(Rgb{bgrx[4 * i + 2], bgrx[4 * i + 1], bgrx[4 * i]});
+  }
+  if (bitmap) DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return out;
+}
+
 bool Program::save_screenshot(const std::string& path) const {
   RECT rect = {};
   GetWindowRect(window_, &rect);

@@ -130,6 +130,9 @@ class Program {
 
   // A pixel of a control, in coordinates relative to its window rectangle.
   Rgb pixel(int id, int x, int y) const;
+  // Every pixel the screen shows of a control's window rectangle, row by
+  // row from its top-left corner, taken at once.
+  std::vector<Rgb> pixels(int id, int& width, int& height) const;
   RECT control_rect(int id) const;
   // Writes what the screen shows of the main window as a 24-bit BMP file.
   bool save_screenshot(const std::string& path) const;
