@@ -64,3 +64,17 @@ Failure make_icon_picture(const CardImage& card, const SlotTable& slots, int slo
   }
   return std::nullopt;
 }
+
+std::vector<uint8_t> first_frame_rgba(const IconPicture& picture) {
+  const size_t pixels = size_t(picture.side) * size_t(picture.side);
+  std::vector<uint8_t> rgba(pixels * 4);
+  for (size_t i = 0; i < pixels; ++i) {
+    const PictureColour& colour = picture.palette[picture.frames[0][i]];
+    uint8_t* pixel = rgba.data() + 4 * i;
+    pixel[0] = colour.red;
+    pixel[1] = colour.green;
+    pixel[2] = colour.blue;
+    pixel[3] = colour.alpha;
+  }
+  return rgba;
+}

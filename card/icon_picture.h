@@ -49,3 +49,7 @@ Failure check_icon_save(const SlotTable& slots, int slot);
 // kPictureSides.
 Failure make_icon_picture(const CardImage& card, const SlotTable& slots, int slot, int side,
                           IconPicture& picture);
+
+// The first frame's pixels as 8-bit RGBA, rows from top to bottom: what a
+// PNG encoder takes.
+std::vector<uint8_t> first_frame_rgba(const IconPicture& picture);

@@ -43,23 +43,6 @@ std::string line_field(const std::string& utf8) {
   return out;
 }
 
-std::string json_string(const std::string& utf8) {
-  std::string out = "\"";
-  for (unsigned char c : utf8) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += char(c);
-    } else if (c < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
-      out += escape;
-    } else {
-      out += char(c);
-    }
-  }
-  return out + "\"";
-}
-
 std::string slot_lines(const CardImage& card, const SlotTable& slots) {
   std::string out;
   for (int slot = 0; slot < kSlotCount; ++slot) {

@@ -6,6 +6,7 @@
 
 #include "card/analysis.h"
 #include "card/card_image.h"
+#include "files/json_text.h"  // json_string
 #include "files/save_file.h"
 
 // One line per slot, fields separated by tabs:
@@ -61,5 +62,4 @@ std::string save_name(const CardImage& card, int slot);
 
 // A text as one field of a line: control characters as U+FFFD.
 std::string line_field(const std::string& utf8);
-// A JSON string, quoted and escaped.
-std::string json_string(const std::string& utf8);
+

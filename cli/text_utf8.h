@@ -3,17 +3,12 @@
 
 #include <string>
 
+#include "files/json_text.h"  // latin1_to_utf8, comment_to_utf8
+
 // A save's title: Shift-JIS (code page 932, as the window reads it); a byte
 // that starts no character becomes U+FFFD.
 std::string shift_jis_to_utf8(const std::string& shift_jis);
 
-// File names and the information line are single-byte texts; bytes above
-// 0x7F are taken as Latin-1.
-std::string latin1_to_utf8(const std::string& text);
-
-// A GME comment: programs wrote them in their system's code page, newer
-// ones in UTF-8. Well-formed UTF-8 is kept, anything else taken as Latin-1.
-std::string comment_to_utf8(const std::string& text);
 
 // A text as a search compares it: ASCII letters in lower case, and the
 // full-width forms Shift-JIS titles are written in ("ＦＩＮＡＬ", the

@@ -22,15 +22,7 @@ void flush_nothing(png_structp) {}
 // with a destructor is made between the two, so nothing is left undone.
 bool encode_png(const IconPicture& picture, std::vector<uint8_t>& bytes) {
   const int side = picture.side;
-  std::vector<uint8_t> rgba(size_t(side * side * 4));
-  for (size_t i = 0; i < size_t(side * side); ++i) {
-    const PictureColour& colour = picture.palette[picture.frames[0][i]];
-    uint8_t* pixel = rgba.data() + 4 * i;
-    pixel[0] = colour.red;
-    pixel[1] = colour.green;
-    pixel[2] = colour.blue;
-    pixel[3] = colour.alpha;
-  }
+  std::vector<uint8_t> rgba = first_frame_rgba(picture);
   std::vector<png_bytep> rows(static_cast<size_t>(side));
   for (int y = 0; y < side; ++y) rows[size_t(y)] = rgba.data() + size_t(y * side * 4);
 

@@ -8,6 +8,7 @@
 #include <objbase.h>
 #include <wincodec.h>
 
+#include <utility>
 
 #include "files/gif_encoder.h"
 #include "files/picture_file.h"
@@ -68,15 +69,8 @@ HRESULT new_frame(IWICBitmapEncoder* encoder, int side, WICPixelFormatGUID wante
 
 HRESULT put_png_frame(IWICBitmapEncoder* encoder, const IconPicture& picture) {
   const int side = picture.side;
-  std::vector<BYTE> bgra(size_t(side * side * 4));
-  for (size_t i = 0; i < size_t(side * side); ++i) {
-    const PictureColour& colour = picture.palette[picture.frames[0][i]];
-    BYTE* pixel = bgra.data() + 4 * i;
-    pixel[0] = colour.blue;
-    pixel[1] = colour.green;
-    pixel[2] = colour.red;
-    pixel[3] = colour.alpha;
-  }
+  std::vector<BYTE> bgra = first_frame_rgba(picture);
+  for (size_t i = 0; i < bgra.size(); i += 4) std::swap(bgra[i], bgra[i + 2]);  // WIC's order
   Com<IWICBitmapFrameEncode> frame;
   HRESULT hr = new_frame(encoder, side, GUID_WICPixelFormat32bppBGRA, frame);
   if (SUCCEEDED(hr)) hr = frame->WritePixels(UINT(side), UINT(side * 4), UINT(bgra.size()), bgra.data());

@@ -61,7 +61,9 @@ install_packages() {
   fi
   if [ ${#foreign[@]} -eq 0 ]; then cat "$log" >&2; rm -f "$log"; return 1; fi
   local why
-  why=$(grep -E '^(E: | [^ ].*: Depends:)' "$log" | head -1 | sed -E 's/^ +//')
+  # The line about the first 32-bit package asked for says most; else apt's first complaint.
+  why=$(grep -E "^ *${foreign[0]//+/\\+} : Depends:" "$log" | head -1 | sed -E 's/^ +//')
+  [ -n "$why" ] || why=$(grep -E '^(E: | [^ ].*: Depends:)' "$log" | head -1 | sed -E 's/^ +//')
   rm -f "$log"
   echo "The 32-bit packages ${foreign[*]} cannot be installed now ($why);"
   echo "installing the others: the Windows programs are then tested as 64-bit programs under 64-bit Wine."
