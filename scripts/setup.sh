@@ -15,6 +15,11 @@ packages+=(libpng-dev libgif-dev)
 # The Debian package of quillcrest-cli: its manual page is made from the
 # program's --help, and lintian checks the package.
 packages+=(help2man lintian)
+# The web page: the core compiled by Debian's emscripten, and its tests in
+# Debian's headless Chromium, driven by the playwright-core of
+# tests/web/package-lock.json (npm, which comes with Node.js).
+packages+=(emscripten chromium)
+command -v npm >/dev/null || packages+=(nodejs npm)
 
 source "$(dirname "$0")/apt_packages.sh"
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the native core and command-line
-# tests (the latter also through the real libusb under umockdev), the Debian
-# package of the command line, the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the fuzz targets briefly, both builds of the
+# Builds everything and runs every test: the set-up's fallback on a mirror
+# mid-sync, the native core and command-line tests (the latter also through
+# the real libusb under umockdev), the Debian package of the command line,
+# the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, the
+# fuzz targets briefly, the web page in headless Chromium, both builds of the
 # Windows programs (32-bit and 64-bit), and the end-to-end tests of the one
 # this machine can run, under Wine and Xvfb.
 # Ends with "N passed, N failed"; exits non-zero on any failure.
@@ -99,6 +100,30 @@ if step "fuzz build" configure_and_build "$FUZZ_DIR" "${FUZZ_CMAKE_OPTIONS[@]}";
       failed=$((failed + 1))
     fi
   done
+fi
+
+echo "== the web page: the core compiled to WebAssembly, then driven in headless Chromium"
+# Needs the native programs the tests compare with and plug in: the command
+# line, the demo card's maker, the emulated readers and adaptor.
+source "$ROOT/scripts/web_env.sh"
+run_web_tests() {
+  (cd "$ROOT/tests/web" && npm ci --no-audit --no-fund --loglevel=error >"$BUILD_DIR/web-npm.log" 2>&1) ||
+    { cat "$BUILD_DIR/web-npm.log"; echo "FAILED: npm ci of the web tests' driver"; failed=$((failed + 1)); return; }
+  local log="$BUILD_DIR/web-tests.log"
+  (cd "$ROOT/tests/web" && node --test --test-reporter=tap cards.test.mjs readers.test.mjs page.test.mjs) \
+    >"$log" 2>&1
+  grep -E "^ *(not ok|ok) [0-9]+ - " "$log" | sed 's/^ */  web: /' || true
+  local pass fail
+  pass=$(sed -n 's/^# pass //p' "$log" | tail -1)
+  fail=$(sed -n 's/^# fail //p' "$log" | tail -1)
+  if [ -z "$pass" ]; then echo "FAILED: the web tests did not run, log $log"; failed=$((failed + 1)); return; fi
+  passed=$((passed + pass))
+  failed=$((failed + fail))
+  [ "$fail" -eq 0 ] || echo "FAILED: $fail web tests, log $log"
+  [ -f "$BUILD_DIR/web/test-output/page.png" ] && echo "Screenshot of the page: $BUILD_DIR/web/test-output/page.png"
+}
+if [ "$native_built" = 1 ] && step "web build" build_web; then
+  run_web_tests
 fi
 
 echo "== the Windows programs, 32-bit and 64-bit, and their end-to-end tests under Wine"

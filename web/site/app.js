@@ -285,11 +285,14 @@ class Pane {
   }
 
   async openCard(file, handle = null) {
+    const started = performance.now();
     const answer = await core.call("qc_open_card", [this.index, file.name, file.bytes], {async: true});
     this.selected = -1;
     this.handle = answer.ok ? handle : null;
-    await succeeded(answer);
     await this.refresh();
+    // Opened and shown: what the benchmark times.
+    performance.measure("open-card", {start: started, end: performance.now()});
+    await succeeded(answer);
   }
 
   // An import as the window makes it: the question of a file cut short,
@@ -333,7 +336,9 @@ class Pane {
     if (!(await this.useReader())) return;
     const fast = document.querySelector("input[name=read-mode]:checked").value == "fast";
     core.module.onProgress = (step, done, total) => this.progress(step, done, total);
+    const started = performance.now();
     const answer = await busy(() => core.call("qc_read_card", [this.index, fast ? 1 : 0], {async: true}));
+    performance.measure("read-card", {start: started, end: performance.now()});
     this.selected = -1;
     this.handle = null;
     await succeeded(answer);
@@ -350,7 +355,8 @@ class Pane {
     const report = answer.result;
     if (report.written == 0) return show(text.kNoChange, "Warning");
     const backup = report.backup ? ` What the card held is kept as the backup ${report.backup.split("/").pop()}.` : "";
-    if ((await dialog(`Wrote ${report.written} frames, verified ${report.verified}.${backup}`, "Write to PS3MCA",
+    const frames = report.written == 1 ? "1 frame" : `${report.written} frames`;
+    if ((await dialog(`Wrote ${frames}, verified ${report.verified}.${backup}`, "Write to PS3MCA",
                       report.backup ? ["OK", "Download Backup"] : ["OK"])) == "Download Backup")
       await downloadBackup(report.backup);
   }
