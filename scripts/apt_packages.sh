@@ -62,8 +62,9 @@ install_packages() {
   if [ ${#foreign[@]} -eq 0 ]; then cat "$log" >&2; rm -f "$log"; return 1; fi
   local why
   # The line about the first 32-bit package asked for says most; else apt's first complaint.
-  why=$(grep -E "^ *${foreign[0]//+/\\+} : Depends:" "$log" | head -1 | sed -E 's/^ +//')
-  [ -n "$why" ] || why=$(grep -E '^(E: | [^ ].*: Depends:)' "$log" | head -1 | sed -E 's/^ +//')
+  # (grep finds nothing often: "|| true" keeps set -e callers going.)
+  why=$(grep -E "^ *${foreign[0]//+/\\+} : Depends:" "$log" | head -1 | sed -E 's/^ +//' || true)
+  [ -n "$why" ] || why=$(grep -E '^(E: | [^ ].*: Depends:)' "$log" | head -1 | sed -E 's/^ +//' || true)
   rm -f "$log"
   echo "The 32-bit packages ${foreign[*]} cannot be installed now ($why);"
   echo "installing the others: the Windows programs are then tested as 64-bit programs under 64-bit Wine."
