@@ -4,7 +4,9 @@
 // bytes of the page's Web Serial and WebUSB calls to the project's emulated
 // readers (on a pseudo-terminal) and adaptor.
 import {execFileSync, spawn} from "node:child_process";
+import crypto from "node:crypto";
 import fs from "node:fs";
+import http from "node:http";
 import net from "node:net";
 import os from "node:os";
 import path from "node:path";
@@ -139,8 +141,56 @@ export async function dropFiles(page, target, files) {
   await target.dispatchEvent("drop", {dataTransfer: transfer});
 }
 
+// A WebSocket server of one connection (RFC 6455, binary messages), for the
+// bytes of the page's fake serial port: quicker than the driver's own calls,
+// which would stand between every command and its answer.
+function socketServer(onMessage) {
+  return new Promise(resolve => {
+    let socket = null;
+    const server = http.createServer();
+    server.on("upgrade", (request, connection) => {
+      const accept = crypto.createHash("sha1")
+        .update(request.headers["sec-websocket-key"] + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11").digest("base64");
+      connection.write("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n" +
+                       `Sec-WebSocket-Accept: ${accept}\r\n\r\n`);
+      connection.setNoDelay(true);
+      socket = connection;
+      let buffered = Buffer.alloc(0);
+      connection.on("data", data => {
+        buffered = Buffer.concat([buffered, data]);
+        for (;;) {
+          if (buffered.length < 2) return;
+          let length = buffered[1] & 0x7f, at = 2;
+          if (length == 126) (length = buffered.readUInt16BE(2)), (at = 4);
+          else if (length == 127) (length = Number(buffered.readBigUInt64BE(2))), (at = 10);
+          if (buffered.length < at + 4 + length) return;
+          const mask = buffered.subarray(at, at + 4);
+          const payload = Buffer.from(buffered.subarray(at + 4, at + 4 + length));
+          for (let i = 0; i < payload.length; ++i) payload[i] ^= mask[i % 4];
+          const opcode = buffered[0] & 0x0f;
+          buffered = buffered.subarray(at + 4 + length);
+          if (opcode == 2) onMessage(payload);
+        }
+      });
+      connection.on("error", () => {});
+    });
+    const send = payload => {
+      if (!socket) return;
+      let header;
+      if (payload.length < 126) header = Buffer.from([0x82, payload.length]);
+      else if (payload.length < 0x10000) header = Buffer.from([0x82, 126, payload.length >> 8, payload.length & 0xff]);
+      else (header = Buffer.alloc(10)), (header[0] = 0x82), (header[1] = 127), header.writeBigUInt64BE(BigInt(payload.length), 2);
+      socket.write(Buffer.concat([header, payload]));
+    };
+    server.listen(0, "127.0.0.1", () => resolve({url: `ws://127.0.0.1:${server.address().port}`, send,
+                                                 close: () => (socket && socket.destroy(), server.close())}));
+  });
+}
+
 // An emulated serial reader (quillcrest-serial-emulator) on a pseudo-terminal,
-// reached by the page's fake Web Serial port.
+// reached by the page's fake Web Serial port over a WebSocket: "o" and the
+// speed opens it (answered "o" and 1 or 0), "w" and bytes writes, "c"
+// closes; the reader's bytes come as "d" and bytes, its loss as "l".
 export async function serialReader(page, kind, card, {faults = "", state, card2, paced = false} = {}) {
   const args = [kind, "--card", card, "--state", state];
   if (faults) args.push("--faults", faults);
@@ -165,38 +215,41 @@ export async function serialReader(page, kind, card, {faults = "", state, card2,
     }
     fd = -1;
   };
-  await page.exposeBinding("__qcSerial", (source, op, arg) => {
-    if (op == "open") {
+  const link = await socketServer(message => {
+    const op = String.fromCharCode(message[0]);
+    if (op == "o") {
       close();
+      let opened = true;
       try {
         fd = fs.openSync(terminal, fs.constants.O_RDWR | fs.constants.O_NOCTTY);
         // The speed the page asked for, set on the terminal the emulator reads it from.
-        execFileSync("stty", ["raw", "-echo", String(arg)], {stdio: [fd, "ignore", "ignore"]});
+        execFileSync("stty", ["raw", "-echo", String(message.readUInt32LE(1))], {stdio: [fd, "ignore", "ignore"]});
+        stream = new tty.ReadStream(fd);
+        stream.setRawMode(true);
+        const lost = () => link.send(Buffer.from("l"));
+        stream.on("data", data => link.send(Buffer.concat([Buffer.from("d"), data])));
+        stream.on("error", lost);
+        stream.on("end", lost);
       } catch (e) {
         close();
-        return false;
+        opened = false;
       }
-      stream = new tty.ReadStream(fd);
-      stream.setRawMode(true);
-      stream.on("data", data => page.evaluate(bytes => window.__qcSerialData(bytes), [...data]).catch(() => {}));
-      stream.on("error", () => page.evaluate(() => window.__qcSerialLost()).catch(() => {}));
-      stream.on("end", () => page.evaluate(() => window.__qcSerialLost()).catch(() => {}));
-      return true;
-    }
-    if (op == "write") {
+      link.send(Buffer.from([0x6f, opened ? 1 : 0]));
+    } else if (op == "w") {
       try {
-        fs.writeSync(fd, Buffer.from(arg));
-        return true;
+        fs.writeSync(fd, message.subarray(1));
       } catch (e) {
-        return false;
+        link.send(Buffer.from("l"));
       }
+    } else if (op == "c") {
+      close();
     }
-    if (op == "close") close();
-    return true;
   });
+  await page.evaluate(url => (window.__qcSerialSocket = url), link.url);
   return {
     stop() {
       close();
+      link.close();
       emulator.kill();
     },
   };
@@ -240,19 +293,21 @@ export async function usbAdaptor(page, card, {faults = "", state} = {}) {
     bytes.writeInt32LE(value);
     return bytes;
   };
-  await page.exposeBinding("__qcUsb", async (source, op, arg) => {
-    switch (op) {
-      case "list": return (await request("L"))[0] == 1;
-      case "open": return (await request("O")).readInt32LE(0);
-      case "claim": return (await request("C", int(arg))).readInt32LE(0);
-      case "send": return (await request("S", Buffer.from(arg))).readInt32LE(0);
-      case "receive": {
-        const reply = await request("R", int(arg));
-        return {code: reply.readInt32LE(0), bytes: [...reply.subarray(4)]};
-      }
-      case "close": await request("X", Buffer.alloc(0), false); return 0;
+  // The page's requests, each answered in turn with the emulator's bytes.
+  const link = await socketServer(async message => {
+    const op = String.fromCharCode(message[0]), payload = message.subarray(1);
+    if (op == "X") {
+      await request("X", payload, false);
+      link.send(int(0));
+    } else {
+      link.send(await request(op, payload));
     }
-    return -99;
   });
-  return {stop: () => emulator.kill()};
+  await page.evaluate(url => (window.__qcUsbSocket = url), link.url);
+  return {
+    stop() {
+      link.close();
+      emulator.kill();
+    },
+  };
 }
