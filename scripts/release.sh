@@ -5,9 +5,10 @@
 # Windows, when a full test run passed the 64-bit programs. Each zip packs
 # the exes the end-to-end tests ran. Beside them, the Debian package of the
 # command line, quillcrest-cli_<version>_<arch>.deb, of the native program the
-# tests ran. When the last full test run did not pass the exes of the build
-# this machine tests, or the native program, as they are now, the tests run
-# first.
+# tests ran, and quillcrest-<version>-web.zip, the web page's folder, which
+# any static host serves as it is. When the last full test run did not pass
+# the exes of the build this machine tests, the native program or the page,
+# as they are now, the tests run first.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR="$ROOT/build"
@@ -25,8 +26,13 @@ native_tested() {
   local stamp="$BUILD_DIR/native/tests-passed.sha256"
   [ -f "$stamp" ] && (cd "$BUILD_DIR/native/bin" && sha256sum -c --quiet "$stamp" >/dev/null 2>&1)
 }
+# web_tested: the page's files are those the web tests passed.
+web_tested() {
+  local stamp="$BUILD_DIR/web/tests-passed.sha256"
+  [ -f "$stamp" ] && (cd "$BUILD_DIR/web/site" && sha256sum -c --quiet "$stamp" >/dev/null 2>&1)
+}
 choose_windows_bits
-if ! tested "$WINDOWS_BITS" || ! native_tested; then
+if ! tested "$WINDOWS_BITS" || ! native_tested || ! web_tested; then
   echo "Running the tests on the programs to release first."
   "$ROOT/scripts/test.sh" >"$BUILD_DIR/release-test.log" 2>&1 ||
     { tail -5 "$BUILD_DIR/release-test.log"; echo "The tests failed: no release."; exit 1; }
@@ -76,3 +82,12 @@ if ! native_tested; then
   exit 1
 fi
 echo "$deb: $(stat -c %s "$deb") bytes (depends on $(dpkg-deb -f "$deb" Depends))"
+
+# The page: its folder as it was tested, to serve from any static host.
+web_stage="$BUILD_DIR/release/quillcrest-$version-web"
+rm -rf "$web_stage" "$web_stage.zip"
+cp -r "$BUILD_DIR/web/site" "$web_stage"
+cp "$ROOT/LICENSE.txt" "$web_stage/LICENSE.txt"
+cp "$(find "$BUILD_DIR/giflib-source" -mindepth 2 -maxdepth 2 -name COPYING | head -1)" "$web_stage/LICENSE-giflib.txt"
+(cd "$BUILD_DIR/release" && zip -q -r -X "$(basename "$web_stage").zip" "$(basename "$web_stage")")
+echo "$web_stage.zip: $(stat -c %s "$web_stage.zip") bytes"

@@ -120,8 +120,11 @@ run_web_tests() {
   passed=$((passed + pass))
   failed=$((failed + fail))
   [ "$fail" -eq 0 ] || echo "FAILED: $fail web tests, log $log"
+  # Names the page's files that passed every web test, for scripts/release.sh.
+  [ "$fail" -eq 0 ] && (cd "$WEB_SITE_DIR" && sha256sum -- * > "$BUILD_DIR/web/tests-passed.sha256")
   [ -f "$BUILD_DIR/web/test-output/page.png" ] && echo "Screenshot of the page: $BUILD_DIR/web/test-output/page.png"
 }
+rm -f "$BUILD_DIR/web/tests-passed.sha256"
 if [ "$native_built" = 1 ] && step "web build" build_web; then
   run_web_tests
 fi
