@@ -4,16 +4,17 @@
 # and over the emulated serial readers paced at their line's speed, about
 # 90 s) and the command line's jobs natively, and the window's jobs under Wine on a virtual screen of their own,
 # with the 32-bit build where this machine runs 32-bit programs and the
-# 64-bit one under 64-bit Wine where it cannot.
-#   scripts/bench.sh [native|wine]   (default: both)
+# 64-bit one under 64-bit Wine where it cannot, and the web page in headless
+# Chromium (its load, its size, a card opened, paced serial reads).
+#   scripts/bench.sh [native|wine|web]   (default: all three)
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR="$ROOT/build"
-which=${1:-both}
-case "$which" in both | native | wine) ;; *) echo "usage: $0 [native|wine]" >&2; exit 2 ;; esac
+which=${1:-all}
+case "$which" in all | native | wine | web) ;; *) echo "usage: $0 [native|wine|web]" >&2; exit 2 ;; esac
 
 "$ROOT/scripts/setup.sh" --when-needed
-if [ "$which" != wine ]; then
+if [ "$which" = all ] || [ "$which" = native ]; then
   cmake -S "$ROOT" -B "$BUILD_DIR/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$BUILD_DIR/native" --target card_bench game_cards_bench transfer_bench serial_bench cli_bench -j"$(nproc)" >/dev/null
   for bench in card_bench game_cards_bench transfer_bench serial_bench cli_bench; do
@@ -21,7 +22,7 @@ if [ "$which" != wine ]; then
     "$BUILD_DIR/native/bin/$bench"
   done
 fi
-if [ "$which" != native ]; then
+if [ "$which" = all ] || [ "$which" = wine ]; then
   source "$ROOT/scripts/wine_env.sh"
   choose_windows_bits
   windows_build=$(windows_build_folder "$WINDOWS_BITS")
@@ -33,4 +34,14 @@ if [ "$which" != native ]; then
   start_xvfb
   trap 'stop_xvfb; "$WINESERVER" -k 2>/dev/null || true' EXIT
   "$WINE" "$windows_build/bin/wine_transfer_bench.exe"
+fi
+if [ "$which" = all ] || [ "$which" = web ]; then
+  # The page's benchmark drives the native emulators and make_demo_card.
+  cmake -S "$ROOT" -B "$BUILD_DIR/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$BUILD_DIR/native" --target make_demo_card quillcrest-serial-emulator -j"$(nproc)" >/dev/null
+  source "$ROOT/scripts/web_env.sh"
+  build_web >/dev/null
+  echo "== web_bench (headless Chromium)"
+  (cd "$ROOT/tests/web" && { [ -d node_modules/playwright-core ] || npm ci --no-audit --no-fund >/dev/null; } &&
+     node "$ROOT/bench/web_bench.mjs")
 fi
