@@ -87,6 +87,7 @@ echo "$deb: $(stat -c %s "$deb") bytes (depends on $(dpkg-deb -f "$deb" Depends)
 web_stage="$BUILD_DIR/release/quillcrest-$version-web"
 rm -rf "$web_stage" "$web_stage.zip"
 cp -r "$BUILD_DIR/web/site" "$web_stage"
+cp "$ROOT/docs/user-guide.txt" "$web_stage/README.txt"
 cp "$ROOT/LICENSE.txt" "$web_stage/LICENSE.txt"
 cp "$(find "$BUILD_DIR/giflib-source" -mindepth 2 -maxdepth 2 -name COPYING | head -1)" "$web_stage/LICENSE-giflib.txt"
 (cd "$BUILD_DIR/release" && zip -q -r -X "$(basename "$web_stage").zip" "$(basename "$web_stage")")
