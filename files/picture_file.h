@@ -1,8 +1,7 @@
 // Icon pictures as image files: a PNG of the first frame, or an animated GIF
 // of every frame that loops for ever. PNG through the system's own library
-// behind one interface with a half per system, as the cryptography is:
-// libpng on Linux (picture_encoder_posix.cpp), WIC on Windows
-// (picture_encoder_windows.cpp); GIF through giflib on both (gif_encoder.h).
+// behind one interface with a half per system, as the cryptography is
+// (png_encoder.h); GIF through giflib everywhere (gif_encoder.h).
 #pragma once
 
 #include <cstdint>

@@ -1,17 +1,13 @@
-// The pictures of files/picture_file.h in the web page: PNG through the
-// browser's own encoder (a canvas's PNG blob, which answers with a promise
-// the call waits for through Asyncify), animated GIF through giflib
-// (gif_encoder.h), compiled for the page as for the other systems.
+// The PNG pictures of files/picture_file.h in the web page, through the
+// browser's own encoder: a canvas's PNG blob, which answers with a promise
+// the call waits for through Asyncify.
 #include <emscripten.h>
 
 #include <cstdlib>
 
-#include "files/gif_encoder.h"
-#include "files/picture_file.h"
+#include "files/png_encoder.h"
 
 namespace {
-
-const char kCannotEncode[] = "Cannot write the picture !";
 
 // The PNG of `side` x `side` RGBA pixels, in memory the page allocated:
 // its address in `out`, its length returned; 0 when the browser failed.
@@ -39,6 +35,8 @@ EM_ASYNC_JS(int, web_png, (const uint8_t* rgba, int side, uint8_t** out), {
   }
 });
 
+}  // namespace
+
 bool encode_png(const IconPicture& picture, std::vector<uint8_t>& bytes) {
   const int side = picture.side;
   const std::vector<uint8_t> rgba = first_frame_rgba(picture);
@@ -50,12 +48,3 @@ bool encode_png(const IconPicture& picture, std::vector<uint8_t>& bytes) {
   return true;
 }
 
-}  // namespace
-
-Failure encode_picture(const IconPicture& picture, PictureFormat format, std::vector<uint8_t>& bytes) {
-  bytes.clear();
-  const bool encoded = format == PictureFormat::png ? encode_png(picture, bytes) : encode_gif(picture, bytes);
-  if (encoded) return std::nullopt;
-  bytes.clear();
-  return fail(kCannotEncode, "File Error");
-}

@@ -1,8 +1,8 @@
-// The pictures of files/picture_file.h: PNG through WIC, the Windows
-// Imaging Component every Windows since Vista has; animated GIF through
-// giflib (gif_encoder.h), linked in, as on Linux: WIC's GIF encoder needs
-// metadata writers for the frame delays, the disposal and the looping, which
-// not every system has (Wine's has none).
+// The PNG pictures of files/picture_file.h through WIC, the Windows Imaging
+// Component every Windows since Vista has. (The animated GIFs come from
+// giflib, linked in, as on Linux: WIC's GIF encoder needs metadata writers
+// for the frame delays, the disposal and the looping, which not every
+// system has; Wine's has none.)
 #include <windows.h>
 
 #include <objbase.h>
@@ -10,12 +10,9 @@
 
 #include <utility>
 
-#include "files/gif_encoder.h"
-#include "files/picture_file.h"
+#include "files/png_encoder.h"
 
 namespace {
-
-const char kCannotEncode[] = "Cannot write the picture !";
 
 // A COM pointer released when it goes out of scope.
 template <typename T>
@@ -80,13 +77,7 @@ HRESULT put_png_frame(IWICBitmapEncoder* encoder, const IconPicture& picture) {
 
 }  // namespace
 
-Failure encode_picture(const IconPicture& picture, PictureFormat format, std::vector<uint8_t>& bytes) {
-  bytes.clear();
-  if (format == PictureFormat::gif) {
-    if (encode_gif(picture, bytes)) return std::nullopt;
-    bytes.clear();
-    return fail(kCannotEncode, "File Error");
-  }
+bool encode_png(const IconPicture& picture, std::vector<uint8_t>& bytes) {
   ComScope com;
   Com<IWICImagingFactory> factory;
   Com<IStream> stream;
@@ -98,9 +89,5 @@ Failure encode_picture(const IconPicture& picture, PictureFormat format, std::ve
   if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.p, WICBitmapEncoderNoCache);
   if (SUCCEEDED(hr)) hr = put_png_frame(encoder.p, picture);
   if (SUCCEEDED(hr)) hr = encoder->Commit();
-  if (FAILED(hr) || !copy_stream(stream.p, bytes)) {
-    bytes.clear();
-    return fail(kCannotEncode, "File Error");
-  }
-  return std::nullopt;
+  return SUCCEEDED(hr) && copy_stream(stream.p, bytes);
 }

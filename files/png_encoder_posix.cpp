@@ -1,15 +1,11 @@
-// The pictures of files/picture_file.h: PNG through libpng, animated GIF
-// through giflib (gif_encoder.h).
+// The PNG pictures of files/picture_file.h through libpng.
 #include <png.h>
 
 #include <csetjmp>
 
-#include "files/gif_encoder.h"
-#include "files/picture_file.h"
+#include "files/png_encoder.h"
 
 namespace {
-
-const char kCannotEncode[] = "Cannot write the picture !";
 
 void append_bytes(png_structp png, png_bytep data, png_size_t size) {
   auto* bytes = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
@@ -17,6 +13,8 @@ void append_bytes(png_structp png, png_bytep data, png_size_t size) {
 }
 
 void flush_nothing(png_structp) {}
+
+}  // namespace
 
 // libpng reports an error by a long jump back to the setjmp below: nothing
 // with a destructor is made between the two, so nothing is left undone.
@@ -42,12 +40,3 @@ bool encode_png(const IconPicture& picture, std::vector<uint8_t>& bytes) {
   return true;
 }
 
-}  // namespace
-
-Failure encode_picture(const IconPicture& picture, PictureFormat format, std::vector<uint8_t>& bytes) {
-  bytes.clear();
-  const bool encoded = format == PictureFormat::png ? encode_png(picture, bytes) : encode_gif(picture, bytes);
-  if (encoded) return std::nullopt;
-  bytes.clear();
-  return fail(kCannotEncode, "File Error");
-}
