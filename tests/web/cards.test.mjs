@@ -5,30 +5,19 @@ import assert from "node:assert/strict";
 import {execFileSync} from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
-import {after, before, describe, test} from "node:test";
+import {describe, test} from "node:test";
 
-import {answer, BUILD, button, chooseFile, cli, CORPUS, downloaded, dropFiles, launchBrowser, openPage, OUTPUT, pane,
-        slot, startServer, tempFolder} from "./harness.mjs";
+import {answer, button, chooseFile, cli, CORPUS, downloaded, dropFiles, OUTPUT, pageFixture, pane, slot}
+  from "./harness.mjs";
 
-let server, browser, folder;
-const demo = () => path.join(folder, "demo.mcr");
-const file = name => path.join(folder, name);
+const fixture = pageFixture();
+const demo = () => fixture.file("demo.mcr");
+const file = fixture.file;
 const read = name => fs.readFileSync(file(name));
 
-before(async () => {
-  folder = tempFolder();
-  execFileSync(path.join(BUILD, "native/bin/make_demo_card"), [demo()]);
-  server = await startServer();
-  browser = await launchBrowser();
-});
-after(async () => {
-  await browser.close();
-  server.stop();
-  fs.rmSync(folder, {recursive: true, force: true});
-});
 
 async function opened(card, {index = 0, filePicker = false} = {}) {
-  const session = await openPage(browser, server.url, {filePicker});
+  const session = await fixture.open({filePicker});
   await chooseFile(session.page, () => button(session.page, index, "Open MC/GME").click(), card);
   return session;
 }
@@ -117,7 +106,7 @@ describe("cards", () => {
   });
 
   test("a new card, its check, and refusals in the core's own words", async () => {
-    const {page, errors, close} = await openPage(browser, server.url);
+    const {page, errors, close} = await fixture.open();
     await button(page, 0, "Save MC").click();
     assert.deepEqual(await answer(page), {caption: "Error", text: "No Memory Card Loaded or Read."});
     await button(page, 0, "New MC").click();
@@ -155,7 +144,7 @@ describe("cards", () => {
   test("files dropped anywhere: a card opens, saves go into it, a refused save leaves no card", async () => {
     cli(["export", demo(), "1", file("quill.psx"), "--format", "psx"]);
     fs.writeFileSync(file("junk.mcs"), Buffer.alloc(20000, 0x5a));
-    const {page, close} = await openPage(browser, server.url);
+    const {page, close} = await fixture.open();
     await dropFiles(page, pane(page, 1), [file("junk.mcs")]);
     assert.equal((await answer(page)).text, "Wrong File Format !\n(no SC header)");
     await counter(page, 1).filter({hasText: "0/15"}).waitFor();
@@ -191,7 +180,7 @@ describe("cards", () => {
     const bytes = read("demo.vmp");
     bytes.fill(0, 0x20, 0x34);  // its signature
     fs.writeFileSync(file("unsigned.vmp"), bytes);
-    const {page, close} = await openPage(browser, server.url);
+    const {page, close} = await fixture.open();
     await chooseFile(page, () => button(page, 0, "Open MC/GME").click(), file("unsigned.vmp"));
     assert.equal((await answer(page)).text, "The signature of this VMP card is wrong: a PSP or PS Vita would show it " +
                                             "as an empty card.\nIt is opened as it is; saving it as a VMP signs it again.");
@@ -203,7 +192,7 @@ describe("cards", () => {
   test("a card opened through the browser's file picker is saved back into its file", async () => {
     fs.copyFileSync(demo(), file("back.mcr"));
     const original = [...read("back.mcr")];
-    const {page, close} = await openPage(browser, server.url, {filePicker: true});
+    const {page, close} = await fixture.open({filePicker: true});
     // The picker: a file handle whose writes the test keeps.
     await page.evaluate(bytes => {
       window.written = null;

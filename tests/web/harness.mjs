@@ -10,6 +10,7 @@ import http from "node:http";
 import net from "node:net";
 import os from "node:os";
 import path from "node:path";
+import {after, before} from "node:test";
 import tty from "node:tty";
 import {fileURLToPath} from "node:url";
 
@@ -99,6 +100,30 @@ export async function openPage(browser, url, {filePicker = false, devices = true
   await page.goto(url);
   await page.waitForSelector("body[data-ready=true]", {timeout: 30000});
   return {page, context, errors, close: () => (owned ? context.close() : page.close())};
+}
+
+// What each test file shares: a folder holding the demo card (demo.mcr),
+// the page's server and a headless Chromium, made before the file's tests
+// and gone after them. open() opens the page as openPage does.
+export function pageFixture() {
+  let server, browser;
+  const fixture = {
+    folder: null,
+    file: name => path.join(fixture.folder, name),
+    open: options => openPage(browser, server.url, options),
+  };
+  before(async () => {
+    fixture.folder = tempFolder();
+    execFileSync(path.join(BUILD, "native/bin/make_demo_card"), [fixture.file("demo.mcr")]);
+    server = await startServer();
+    browser = await launchBrowser();
+  });
+  after(async () => {
+    await browser.close();
+    server.stop();
+    fs.rmSync(fixture.folder, {recursive: true, force: true});
+  });
+  return fixture;
 }
 
 export const pane = (page, index) => page.locator(".pane").nth(index);

@@ -1,35 +1,19 @@
 // The page as an app: once loaded it asks nothing of any server, works
 // offline from its service worker, and offers what a browser installs.
 import assert from "node:assert/strict";
-import {execFileSync} from "node:child_process";
-import fs from "node:fs";
-import path from "node:path";
-import {after, before, test} from "node:test";
+import {test} from "node:test";
 
-import {answer, BUILD, button, chooseFile, downloaded, launchBrowser, openPage, pane, slot, startServer,
-        tempFolder} from "./harness.mjs";
+import {answer, button, chooseFile, downloaded, pageFixture, pane, slot} from "./harness.mjs";
 
-let server, browser, folder;
-
-before(async () => {
-  folder = tempFolder();
-  execFileSync(path.join(BUILD, "native/bin/make_demo_card"), [path.join(folder, "demo.mcr")]);
-  server = await startServer();
-  browser = await launchBrowser();
-});
-after(async () => {
-  await browser.close();
-  server.stop();
-  fs.rmSync(folder, {recursive: true, force: true});
-});
+const fixture = pageFixture();
 
 test("after the page has loaded, nothing is requested from anywhere", async () => {
-  const {page, context, close} = await openPage(browser, server.url);
+  const {page, context, close} = await fixture.open();
   const requested = [];
   context.on("request", request => {
     if (/^(https?|wss?):/.test(request.url())) requested.push(request.url());
   });
-  await chooseFile(page, () => button(page, 0, "Open MC/GME").click(), path.join(folder, "demo.mcr"));
+  await chooseFile(page, () => button(page, 0, "Open MC/GME").click(), fixture.file("demo.mcr"));
   await pane(page, 0).locator(".counter").filter({hasText: "7/15"}).waitFor();
   await slot(page, 0, 5).click();
   await downloaded(page, () => button(page, 0, "Export Save to MCS").click());
@@ -45,7 +29,7 @@ test("after the page has loaded, nothing is requested from anywhere", async () =
 });
 
 test("works offline once loaded, and can be installed as an app", async () => {
-  const {page, context, close} = await openPage(browser, server.url);
+  const {page, context, close} = await fixture.open();
   const manifest = await page.evaluate(async () => {
     const link = document.querySelector("link[rel=manifest]");
     return (await fetch(link.href)).json();

@@ -6,28 +6,16 @@
 // untested is the browser's own device code: its pickers, its serial and
 // USB drivers and their permissions.
 import assert from "node:assert/strict";
-import {execFileSync} from "node:child_process";
 import fs from "node:fs";
-import path from "node:path";
-import {after, before, describe, test} from "node:test";
+import {before, describe, test} from "node:test";
 
-import {answer, BUILD, button, cli, downloaded, launchBrowser, openPage, pane, serialReader, slot, startServer,
-        tempFolder, usbAdaptor} from "./harness.mjs";
+import {answer, button, cli, downloaded, pageFixture, pane, serialReader, slot, usbAdaptor} from "./harness.mjs";
 
-let server, browser, folder;
-const file = name => path.join(folder, name);
+const fixture = pageFixture();
+const file = fixture.file;
 
-before(async () => {
-  folder = tempFolder();
-  execFileSync(path.join(BUILD, "native/bin/make_demo_card"), [file("demo.mcr")]);
+before(() => {
   cli(["format", file("blank.mcr")]);
-  server = await startServer();
-  browser = await launchBrowser();
-});
-after(async () => {
-  await browser.close();
-  server.stop();
-  fs.rmSync(folder, {recursive: true, force: true});
 });
 
 const kReaders = [
@@ -39,7 +27,7 @@ const kReaders = [
 
 // The page with the reader plugged in holding `card`; `state` follows the real card.
 async function plugIn(reader, card, faults = "") {
-  const session = await openPage(browser, server.url);
+  const session = await fixture.open();
   const state = file(`real-${Date.now()}.mcr`);
   fs.copyFileSync(card, state);
   let device;
@@ -140,7 +128,7 @@ for (const reader of kReaders) {
 
 describe("browsers without Web Serial and WebUSB", () => {
   test("get the file features and a line saying which browsers reach readers", async () => {
-    const {page, close} = await openPage(browser, server.url, {devices: false});
+    const {page, close} = await fixture.open({devices: false});
     assert.match(await page.locator("#reader-support").textContent(), /Chrome, Edge and Opera/);
     assert.ok(await button(page, 0, "Read from PS3MCA").isDisabled());
     assert.ok(await button(page, 0, "New MC").isEnabled());
