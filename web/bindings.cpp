@@ -198,9 +198,12 @@ const char* step_text(SyncStep step) {
   return "";
 }
 
-Failure connect_reader() {
-  if (Failure failure = open_reader()) return failure;
-  return std::nullopt;
+// The card the history gave back (an undo or a redo), analysed anew.
+int take_from_history(Pane& p, const CardState* state, const char* nothing) {
+  if (!state) return refused(nothing);
+  p.state = *state;
+  const Failure failure = analyse(p);
+  return failure ? refused(failure) : done();
 }
 
 }  // namespace
@@ -311,21 +314,13 @@ EMSCRIPTEN_KEEPALIVE int qc_restore_save(int index, int slot) {
 EMSCRIPTEN_KEEPALIVE int qc_undo(int index) {
   clear_call();
   Pane& p = pane(index);
-  const CardState* state = p.history.undo();
-  if (!state) return refused("Nothing to undo.");
-  p.state = *state;
-  const Failure failure = analyse(p);
-  return failure ? refused(failure) : done();
+  return take_from_history(p, p.history.undo(), "Nothing to undo.");
 }
 
 EMSCRIPTEN_KEEPALIVE int qc_redo(int index) {
   clear_call();
   Pane& p = pane(index);
-  const CardState* state = p.history.redo();
-  if (!state) return refused("Nothing to redo.");
-  p.state = *state;
-  const Failure failure = analyse(p);
-  return failure ? refused(failure) : done();
+  return take_from_history(p, p.history.redo(), "Nothing to redo.");
 }
 
 // Every fault of the card, as "Check Card..." and "check" tell them.
@@ -480,7 +475,7 @@ EMSCRIPTEN_KEEPALIVE int qc_use_reader(int kind, int slot, int baud) {
 EMSCRIPTEN_KEEPALIVE int qc_read_card(int index, int fast) {
   clear_call();
   Pane& p = pane(index);
-  if (Failure failure = connect_reader()) return refused(failure);
+  if (Failure failure = open_reader()) return refused(failure);
   auto card = std::make_unique<CardImage>(p.state.card);
   if (Failure failure = read_card(*card, fast != 0, [](int position) {
         if (position != kProgressEnd) web_progress("reading", position, kFrameCount);
@@ -504,7 +499,7 @@ EMSCRIPTEN_KEEPALIVE int qc_write_card(int index, int all) {
   Pane& p = pane(index);
   if (Failure failure = require_card(p)) return refused(failure);
   if (Failure failure = refuse_partial(p)) return refused(failure);
-  if (Failure failure = connect_reader()) return refused(failure);
+  if (Failure failure = open_reader()) return refused(failure);
   SyncOrders orders;
   orders.all = all != 0;
   std::string backup;
