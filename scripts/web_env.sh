@@ -39,6 +39,10 @@ build_web() {
 
 # serve_web: the folder on http://localhost:$WEB_PORT until interrupted.
 serve_web() {
+  if (exec 3<>"/dev/tcp/127.0.0.1/$WEB_PORT") 2>/dev/null; then
+    echo "Something already answers on port $WEB_PORT: stop it, or set QUILLCREST_WEB_PORT to another port." >&2
+    return 1
+  fi
   echo "Quillcrest on http://localhost:$WEB_PORT (Ctrl+C stops it)"
   exec python3 -m http.server "$WEB_PORT" --bind 127.0.0.1 --directory "$WEB_SITE_DIR"
 }
