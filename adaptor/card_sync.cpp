@@ -90,6 +90,15 @@ std::vector<int> in_writing_order(const std::vector<int>& frames) {
 
 }  // namespace
 
+const char* sync_step_name(SyncStep step) {
+  switch (step) {
+    case SyncStep::reading: return "reading";
+    case SyncStep::writing: return "writing";
+    case SyncStep::verifying: return "verifying";
+  }
+  return "";
+}
+
 Failure sync_card(const CardImage& card, const SyncOrders& orders, const BeforeWriting& before_writing,
                   const SyncProgress& progress, SyncReport& report) {
   report = SyncReport{};

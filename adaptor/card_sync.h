@@ -26,6 +26,8 @@ std::vector<FrameRun> frame_runs(const std::vector<int>& frames);
 enum class SyncStep { reading, writing, verifying };
 // Called before each frame with the step, the frames done in it and its total.
 using SyncProgress = std::function<void(SyncStep step, int done, int total)>;
+// "reading", "writing", "verifying", as progress shows the step.
+const char* sync_step_name(SyncStep step);
 
 struct SyncReport {
   std::vector<int> written;     // frames the card acknowledged, in order

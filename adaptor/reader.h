@@ -1,8 +1,9 @@
 // The card readers the transfer jobs run over: Sony's PS3 USB adaptor, and
 // the serial readers (a board running the MemCARDuino firmware, the
-// DexDrive, a PlayStation running PS1CardLink). Each moves 128-byte frames through the same few operations, a
-// table of functions as a libusb backend has; the jobs (transfer_jobs.h,
-// card_sync.h) call only the functions below, whatever reader was chosen.
+// DexDrive, a PlayStation running PS1CardLink). Each moves 128-byte frames
+// through the same few operations, a table of functions as a libusb backend
+// has; the jobs (transfer_jobs.h, card_sync.h) call only the functions
+// below, whatever reader was chosen.
 #pragma once
 
 #include <cstdint>

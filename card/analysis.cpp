@@ -85,6 +85,11 @@ bool header_checksum_wrong(const CardImage& card) {
   return is_loaded(card) && frame_is_bad(frame(card, 0));
 }
 
+Failure analyse_card_copy(const CardImage& card, SlotTable& table, bool allow_corrupted) {
+  auto copy = std::make_unique<CardImage>(card);
+  return analyse_card(*copy, table, allow_corrupted);
+}
+
 Failure analyse_card_despite_header_checksum(const CardImage& card, SlotTable& table,
                                              bool allow_corrupted) {
   auto mended = std::make_unique<CardImage>(card);

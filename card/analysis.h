@@ -28,6 +28,9 @@ inline const char* const kWrongCardFormat = "Wrong Memory Card format.";
 // header frame gets byte 0 cleared (so it no longer counts as loaded) and
 // the previous table is left untouched.
 Failure analyse_card(CardImage& card, SlotTable& table, bool allow_corrupted);
+// The same, analysing a copy: the card is left byte for byte even when it
+// is refused, for cards that are looked at but not (yet) shown.
+Failure analyse_card_copy(const CardImage& card, SlotTable& table, bool allow_corrupted);
 
 // A card that begins with "MC" but whose header frame's checksum is wrong:
 // analyse_card refuses it, as the window must, although its directory may

@@ -16,8 +16,6 @@ void write_name(uint8_t* directory, const std::string& name) {
   store_checksum(directory);
 }
 
-const char kRegionLetters[] = {'I', 'A', 'E'};  // by Region: japan, america, europe
-
 }  // namespace
 
 Failure check_new_name(const CardImage& card, const SlotTable& slots, int first, const std::string& name) {
@@ -52,6 +50,6 @@ Failure rename_save(CardImage& card, const SlotTable& slots, int first, const st
 std::optional<std::string> name_in_region(const std::string& name, Region region) {
   if (name.size() < 2 || name[0] != 'B') return std::nullopt;
   std::string renamed = name;
-  renamed[1] = kRegionLetters[int(region)];
+  renamed[1] = region_letter(region);
   return renamed;
 }

@@ -19,10 +19,12 @@ int letter_index(char letter, int first, int count) {
 
 }  // namespace
 
+char region_letter(Region region) { return kLetters[8 + int(region)]; }
+
 std::string compose_name(Region region, Licensing licensing, SaveType type, unsigned number,
                          const std::string& file_part, bool pocketstation) {
   char name[kSaveNameMax + 1] = {};
-  std::snprintf(name, sizeof name, "B%cS%c%c%c%c%05u%.8s", kLetters[8 + int(region)],
+  std::snprintf(name, sizeof name, "B%cS%c%c%c%c%05u%.8s", region_letter(region),
                 kLetters[6 + int(licensing)], kLetters[3 + int(region)], kLetters[int(type)],
                 pocketstation ? 'P' : '-', number, file_part.c_str());
   return name;

@@ -10,6 +10,9 @@ enum class Region { japan, america, europe };
 enum class Licensing { sony_computer, sony_licensed };
 enum class SaveType { game, demo, other };
 
+// The letter after the 'B' of a name: 'I' Japan, 'A' America, 'E' Europe.
+char region_letter(Region region);
+
 // "BASLUS-01234SAVE" for America, Sony Licensed, Game, 1234, "SAVE". The
 // file-name part is cut to 8 characters and the whole name to 20.
 std::string compose_name(Region region, Licensing licensing, SaveType type, unsigned number,

@@ -1,8 +1,10 @@
 // The verbs on the card in a reader (the PS3 adaptor, or a serial reader
 // named by --reader): the window's reads, a write that backs the card up
 // first and checks what it wrote, and the list of serial ports.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -66,13 +68,11 @@ void warn_if_half_size(const CardImage& card, int frames_per_block) {
   if (halves_mirror(card, frames_per_block)) std::fprintf(stderr, "Warning: %s\n", kHalvesMirrorMeaning);
 }
 
-const char* step_name(SyncStep step) {
-  switch (step) {
-    case SyncStep::reading: return "reading  ";
-    case SyncStep::writing: return "writing  ";
-    case SyncStep::verifying: return "verifying";
-  }
-  return "";
+// The steps' names padded to one width, so that their bars line up.
+std::string step_name(SyncStep step) {
+  std::string name = sync_step_name(step);
+  name.resize(std::max(name.size(), std::strlen("verifying")), ' ');
+  return name;
 }
 
 std::string frames_text(size_t count) {
@@ -174,10 +174,9 @@ int read_command(const Arguments& arguments) {
   file.format = card_format_for_path(out);  // read SCEVMC0.VMP makes a card a PSP takes
   if (Failure failure = write_card_file(out, *card, file)) return report_failure(failure, out);
   // The file holds the card byte for byte whatever it is; the analysis only
-  // tells the user what it holds (and would clear byte 0 of a copy it rejects).
-  auto analysed = std::make_unique<CardImage>(*card);
+  // tells the user what it holds.
   auto slots = std::make_unique<SlotTable>();
-  if (Failure failure = analyse_card(*analysed, *slots, false)) {
+  if (Failure failure = analyse_card_copy(*card, *slots, false)) {
     std::fprintf(stderr, "%s\n", failure->text.c_str());
     std::printf("Read the card into %s; it holds no formatted memory card.\n", out.c_str());
   } else {
@@ -195,9 +194,8 @@ int write_command(const Arguments& arguments) {
   if (Failure failure = read_card_file_telling(path, *card, file)) return report_failure(failure, path);
   // An unformatted card, or one "corrupted" on purpose, goes to the card
   // byte for byte, as "read" took it: a backup must come back whatever it
-  // holds. The analysis only tells (and clears byte 0 of the copy it rejects).
-  auto analysed = std::make_unique<CardImage>(*card);
-  if (Failure failure = analyse_card(*analysed, *slots, false))
+  // holds. The analysis only tells.
+  if (Failure failure = analyse_card_copy(*card, *slots, false))
     std::fprintf(stderr, "%s holds no formatted memory card (%s): it is written as it is.\n", path.c_str(),
                  failure->text.c_str());
   SyncOrders orders;
@@ -231,7 +229,7 @@ int write_to_reader(const CardImage& card, const std::string& path, const SyncOr
     };
     failure = in_words(sync_card(
         card, orders, back_up,
-        [&bar](SyncStep step, int done, int total) { bar.show(step_name(step), done, total); }, report));
+        [&bar](SyncStep step, int done, int total) { bar.show(step_name(step).c_str(), done, total); }, report));
   }
   if (failure) {
     report_failure(failure);

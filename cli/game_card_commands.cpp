@@ -125,11 +125,6 @@ std::string gather_json(const GatherReport& report, bool dry_run) {
   return out + "], \"notes\": " + json_list(report.notes) + "}\n";
 }
 
-// Everything the split set out to do was done: each save is on its card.
-bool all_split(const SplitPlan& plan) {
-  return split_count(plan, SplitOutcome::did_not_fit) + split_count(plan, SplitOutcome::refused) == 0;
-}
-
 bool all_gathered(const GatherReport& report) {
   for (const GatherEntry& entry : report.entries)
     if (entry.outcome != GatherOutcome::added && entry.outcome != GatherOutcome::already_there &&
@@ -138,15 +133,13 @@ bool all_gathered(const GatherReport& report) {
   return report.no_cards.empty();
 }
 
-// The gathered card in a card file: the old one kept with the backups first.
-int write_gathered_file(const Arguments& arguments, const std::string& path, bool existed, OpenCard& open,
+// The gathered card in a card file: the card it held (`before`, none for a
+// new file) kept with the backups first.
+int write_gathered_file(const Arguments& arguments, const std::string& path, const CardImage* before, OpenCard& open,
                         std::FILE* messages) {
-  if (existed) {
-    CardImage old;
-    CardFileInfo old_file;
-    if (Failure failure = read_card_file_telling(path, old, old_file)) return report_failure(failure, path);
+  if (before) {
     std::string backup;
-    if (Failure failure = write_backup(old, backup)) return report_failure(failure, path);
+    if (Failure failure = write_backup(*before, backup)) return report_failure(failure, path);
     std::fprintf(messages, "Kept the old %s with the backups: %s.\n", path.c_str(), backup.c_str());
   }
   std::string out;
@@ -203,7 +196,7 @@ int split_command(const Arguments& arguments) {
                  unwritten.c_str());
     return kFailed;
   }
-  return all_split(plan) ? kDone : kFailed;
+  return split_complete(plan) ? kDone : kFailed;
 }
 
 int gather_command(const Arguments& arguments) {
@@ -226,7 +219,7 @@ int gather_command(const Arguments& arguments) {
   std::FILE* messages = json ? stderr : stdout;
 
   auto open = std::make_unique<OpenCard>();
-  bool existed = false;
+  std::unique_ptr<CardImage> before;  // the target file's card as it was
   std::string target_name;
   if (adaptor) {
     if (int wrong = choose_reader(arguments)) return wrong;
@@ -234,9 +227,9 @@ int gather_command(const Arguments& arguments) {
     target_name = reader_name(current_reader());
   } else {
     target_name = *into;
-    existed = path_kind(*into) != PathKind::missing;
-    if (existed) {
+    if (path_kind(*into) != PathKind::missing) {
       if (Failure failure = open_card_file(*into, false, *open)) return report_failure(failure, *into);
+      before = std::make_unique<CardImage>(open->card);
     } else {
       format_card(open->card);
       open->file.format = card_format_for_path(*into);
@@ -253,10 +246,10 @@ int gather_command(const Arguments& arguments) {
   int status = kDone;
   if (dry_run) {
     std::fprintf(messages, "Dry run: nothing written.\n");
-  } else if (changed || (!adaptor && !existed)) {
+  } else if (changed || (!adaptor && !before)) {
     if (Failure failure = analyse_card(open->card, open->slots, false)) return report_failure(failure, target_name);
     status = adaptor ? write_to_reader(open->card, target_name, SyncOrders{}, true, messages)
-                     : write_gathered_file(arguments, *into, existed, *open, messages);
+                     : write_gathered_file(arguments, *into, before.get(), *open, messages);
   } else {
     std::fprintf(messages, "Nothing to add: %s is left as it was.\n", target_name.c_str());
   }

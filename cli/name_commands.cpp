@@ -10,6 +10,7 @@
 #include "cli/card_files.h"
 #include "cli/commands.h"
 #include "cli/listing.h"
+#include "files/card_formats.h"
 
 namespace {
 
@@ -49,10 +50,8 @@ int rename_command(const Arguments& arguments) {
     std::printf("Slot %d is named %s already: nothing changed.\n", save + 1, name.c_str());
     return kDone;
   }
-  // The GME comment belongs to the save by its name: it follows the save.
-  const std::string comment = comment_of(open->card, open->file, save);
-  if (Failure failure = rename_save(open->card, open->slots, save, name)) return report_failure(failure, card_path);
-  if (!comment.empty()) set_comment(open->card, open->file, save, comment);
+  if (Failure failure = rename_save_keeping_comment(open->card, open->file, open->slots, save, name))
+    return report_failure(failure, card_path);
   std::string out;
   if (Failure failure = write_changed_card(arguments, card_path, *open, out)) return report_failure(failure, out);
   std::printf("Renamed slot %d from %s to %s in %s.\n%s\n", save + 1, old_name.c_str(), name.c_str(), out.c_str(),

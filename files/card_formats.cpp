@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "card/rename.h"
 #include "files/crypto.h"
 #include "files/ps1_signature.h"
 
@@ -248,6 +249,14 @@ Failure edit_comment(const CardImage& card, CardFileInfo& info, int slot, const 
     if (c < 0x20 || c == 0x7F)
       return fail("A GME comment cannot hold control characters (a line break, a tab).");
   set_comment(card, info, slot, text);
+  return std::nullopt;
+}
+
+Failure rename_save_keeping_comment(CardImage& card, CardFileInfo& info, const SlotTable& slots, int first,
+                                    const std::string& name) {
+  const std::string comment = comment_of(card, info, first);
+  if (Failure failure = rename_save(card, slots, first, name)) return failure;
+  if (!comment.empty()) set_comment(card, info, first, comment);
   return std::nullopt;
 }
 

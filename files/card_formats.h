@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "card/analysis.h"
 #include "card/card_image.h"
 #include "card/failure.h"
 #include "files/file_io.h"
@@ -94,6 +95,11 @@ void set_comment(const CardImage& card, CardFileInfo& info, int slot, const std:
 // file's 255 bytes or holding a control character, which the file (and the
 // programs reading it) cannot hold.
 Failure edit_comment(const CardImage& card, CardFileInfo& info, int slot, const std::string& text);
+
+// rename_save (card/rename.h) with the save's comment following it: a GME
+// file keeps a comment beside its save by the save's name.
+Failure rename_save_keeping_comment(CardImage& card, CardFileInfo& info, const SlotTable& slots, int first,
+                                    const std::string& name);
 
 // Whether writing the card in `format` loses a comment the file held for a
 // save still on the card; the front ends say so once, with this text.

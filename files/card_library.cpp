@@ -1,13 +1,13 @@
 #include "files/card_library.h"
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
 
 #include "card/analysis.h"
 #include "card/save_name.h"
 #include "card/slot_text.h"
 #include "files/card_file.h"
+#include "files/file_io.h"
 #include "files/folders.h"
 #include "files/ini_file.h"
 
@@ -24,13 +24,6 @@ constexpr int kDeepestFolder = 12;
 
 const char* const kCardFileExtensions[] = {".mcd", ".mcr", ".mc",  ".gme", ".vmp", ".mem", ".vgs",
                                            ".srm", ".ddf", ".psm", ".mci", ".vm1", ".ps"};
-
-std::string lower(std::string text) {
-  for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-bool same_ignoring_case(const std::string& a, const std::string& b) { return lower(a) == lower(b); }
 
 bool is_separator(char c) { return c == '/' || c == '\\'; }
 
@@ -58,14 +51,6 @@ std::string without_trailing_separators(std::string path) {
 std::string last_part(const std::string& path) {
   const std::vector<std::string> parts = path_parts(path);
   return parts.empty() ? "" : parts.back();
-}
-
-std::string parent_of(const std::string& path) {
-  const std::string trimmed = without_trailing_separators(path);
-  const size_t separator = trimmed.find_last_of("/\\");
-  if (separator == std::string::npos) return ".";
-  if (separator == 0) return trimmed.substr(0, 1);
-  return trimmed.substr(0, separator);
 }
 
 // The entry of `folder` called `name` in any case when there is one (an SD
@@ -112,11 +97,11 @@ void walk(const std::string& folder, int depth, std::vector<std::string>& paths)
 
 // The folder an sd2psx card's SD card begins in: above MemoryCards/PS1/NAME.
 std::string sd_card_of(const std::string& card_path) {
-  return parent_of(parent_of(parent_of(parent_of(card_path))));
+  return parent_folder(parent_folder(parent_folder(parent_folder(card_path))));
 }
 
 std::string channel_name_of(const std::string& card_path, const CardPlace& place) {
-  const std::string ini = path_in(parent_of(card_path), place.card_name + ".ini");
+  const std::string ini = path_in(parent_folder(card_path), place.card_name + ".ini");
   for (const auto& [key, value] : ini_section(read_ini_file(ini), "ChannelName"))
     if (key == std::to_string(place.channel)) return value;
   return "";
@@ -132,10 +117,8 @@ void read_card(const std::string& path, bool keep_card, LibraryCard& entry) {
   }
   entry.format = file.format;
   if (!file.notice.empty()) entry.notes.push_back(file.notice);
-  // The analysis clears byte 0 of a card it refuses: it looks at a copy.
-  auto analysed = std::make_unique<CardImage>(*card);
   auto slots = std::make_unique<SlotTable>();
-  if (Failure failure = analyse_card(*analysed, *slots, false)) {
+  if (Failure failure = analyse_card_copy(*card, *slots, false)) {
     entry.failure = failure->text;
     if (header_checksum_wrong(*card)) entry.failure += " (its header checksum is wrong)";
     return;
@@ -161,7 +144,7 @@ void note_rival_claims(std::vector<LibraryCard>& cards) {
   for (size_t i = 0; i < cards.size(); ++i) {
     const CardPlace& place = cards[i].place;
     if (place.layout == CardLayout::none) continue;
-    claims[lower(parent_of(cards[i].path)) + "\n" + lower(place.card_name) + "\n" +
+    claims[ascii_lowercase(parent_folder(cards[i].path)) + "\n" + ascii_lowercase(place.card_name) + "\n" +
            std::to_string(place.channel)]
         .push_back(i);
   }
@@ -252,12 +235,12 @@ LayoutFolders layout_folders(CardLayout layout, const std::string& folder) {
       break;
     case CardLayout::sd2psx: {
       std::string sd_card = given;
-      if (same_ignoring_case(last, kPs1) && same_ignoring_case(last_part(parent_of(given)), kMemoryCards)) {
+      if (same_ignoring_case(last, kPs1) && same_ignoring_case(last_part(parent_folder(given)), kMemoryCards)) {
         folders.cards = given;
-        sd_card = parent_of(parent_of(given));
+        sd_card = parent_folder(parent_folder(given));
       } else if (same_ignoring_case(last, kMemoryCards)) {
         folders.cards = child_named(given, kPs1);
-        sd_card = parent_of(given);
+        sd_card = parent_folder(given);
       } else {
         folders.cards = child_named(child_named(given, kMemoryCards), kPs1);
       }
@@ -290,11 +273,17 @@ std::map<std::string, std::string> read_game_to_folder(const std::string& ini_pa
   return folders;
 }
 
-std::string parent_folder(const std::string& path) { return parent_of(path); }
+std::string parent_folder(const std::string& path) {
+  const std::string trimmed = without_trailing_separators(path);
+  const size_t separator = trimmed.find_last_of("/\\");
+  if (separator == std::string::npos) return ".";
+  if (separator == 0) return trimmed.substr(0, 1);
+  return trimmed.substr(0, separator);
+}
 
 std::string rival_claim(const std::string& path) {
   const std::string name = last_part(path);
-  const std::string folder = parent_of(path);
+  const std::string folder = parent_folder(path);
   for (const std::string& other : files_in(folder))
     if (other != name && same_ignoring_case(other, name))
       return path + ": another file claims the same card and channel, " + path_in(folder, other) +

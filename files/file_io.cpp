@@ -86,7 +86,15 @@ std::string lowercase_extension(const std::string& path) {
   const size_t dot = path.find_last_of('.');
   const size_t slash = path.find_last_of("/\\");
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string extension = path.substr(dot);
-  for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
+  return ascii_lowercase(path.substr(dot));
+}
+
+std::string ascii_lowercase(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return text;
+}
+
+bool same_ignoring_case(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && ascii_lowercase(a) == ascii_lowercase(b);
 }

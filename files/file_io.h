@@ -32,5 +32,10 @@ Failure write_file_replacing(const std::string& path, const uint8_t* bytes, size
 // or "" when the name has none.
 std::string lowercase_extension(const std::string& path);
 
+// ASCII letters in lower case, every other byte as it is: names on file
+// systems that ignore case (an SD card's FAT), and ini files' sections.
+std::string ascii_lowercase(std::string text);
+bool same_ignoring_case(const std::string& a, const std::string& b);
+
 // Moves `from` over `to`, replacing it in one step. Defined per platform.
 bool replace_file(const std::string& from, const std::string& to);

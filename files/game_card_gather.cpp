@@ -77,10 +77,7 @@ Failure gather_game_cards(const std::vector<std::string>& sources, const GatherO
                           CardImage& target, GatherReport& report) {
   report = GatherReport{};
   auto target_slots = std::make_unique<SlotTable>();
-  {
-    auto analysed = std::make_unique<CardImage>(target);
-    if (Failure failure = analyse_card(*analysed, *target_slots, false)) return failure;
-  }
+  if (Failure failure = analyse_card_copy(target, *target_slots, false)) return failure;
   std::vector<std::unique_ptr<Candidate>> candidates;
   for (const std::string& source : sources) {
     std::vector<LibraryCard> cards;
@@ -146,8 +143,7 @@ Failure gather_game_cards(const std::vector<std::string>& sources, const GatherO
         entry.why = "it needs " + blocks_text(entry.blocks) + ", the card has " + std::to_string(free_blocks) + " free";
       } else {
         entry.outcome = GatherOutcome::added;
-        auto analysed = std::make_unique<CardImage>(target);
-        analyse_card(*analysed, *target_slots, false);
+        analyse_card_copy(target, *target_slots, false);
         entry.target_slot = slot_named(target, *target_slots, entry.name);
       }
     }

@@ -72,9 +72,7 @@ class Planner {
         continue;
       }
       ++card.added;
-      // A copy analysed again: it is the card's own table from now on.
-      auto analysed = std::make_unique<CardImage>(*card.card);
-      analyse_card(*analysed, *card.slots, false);
+      analyse_card_copy(*card.card, *card.slots, false);
       set_place(entry, paths[channel - 1], channel, SplitOutcome::added);
       if (channel > 1) entry.why = passed.substr(0, passed.size() - 2);
       return;
@@ -107,8 +105,7 @@ class Planner {
     card.existed = kind != PathKind::missing;
     if (kind == PathKind::missing) {
       format_card(*card.card);
-      auto analysed = std::make_unique<CardImage>(*card.card);
-      analyse_card(*analysed, *card.slots, false);
+      analyse_card_copy(*card.card, *card.slots, false);
       card.failure = rival_claim(path);
       return card;
     }
@@ -118,10 +115,7 @@ class Planner {
     }
     bool opened = false;
     Failure failure = read_card_file(path, *card.card, opened, card.file);
-    if (!failure) {
-      auto analysed = std::make_unique<CardImage>(*card.card);
-      failure = analyse_card(*analysed, *card.slots, false);
-    }
+    if (!failure) failure = analyse_card_copy(*card.card, *card.slots, false);
     if (failure) {
       card.failure = path + ": " + failure->text + " Its game's saves are not added to it.";
       return card;
@@ -207,6 +201,10 @@ int split_count(const SplitPlan& plan, SplitOutcome outcome) {
   int count = 0;
   for (const SplitEntry& entry : plan.entries) count += entry.outcome == outcome;
   return count;
+}
+
+bool split_complete(const SplitPlan& plan) {
+  return split_count(plan, SplitOutcome::did_not_fit) + split_count(plan, SplitOutcome::refused) == 0;
 }
 
 std::string split_entry_text(const SplitEntry& entry) {

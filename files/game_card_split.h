@@ -80,6 +80,9 @@ Failure carry_out_split(const SplitPlan& plan, SplitWritten& written);
 
 // Counts of the plan's outcomes.
 int split_count(const SplitPlan& plan, SplitOutcome outcome);
+// Every save is on its game's card once the plan is carried out: none
+// did not fit, none was refused.
+bool split_complete(const SplitPlan& plan);
 // One line per save, as both front ends show the plan: "memcard.mcr, slot
 // 1: BESCES-00984GT (5 blocks) to sd/MemoryCards/SCES-00984/SCES-00984-1.mcd".
 std::string split_entry_text(const SplitEntry& entry);

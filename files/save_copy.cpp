@@ -37,10 +37,8 @@ Failure copy_save_to_card_file(const CardImage& source, const CardFileInfo& sour
   CardFileInfo target_file;
   bool opened = false;
   if (Failure failure = read_card_file(path, *target, opened, target_file)) return failure;
-  // The analysis clears byte 0 of a card it refuses: it looks at a copy.
-  auto analysed = std::make_unique<CardImage>(*target);
   auto slots = std::make_unique<SlotTable>();
-  if (Failure failure = analyse_card(*analysed, *slots, false)) return failure;
+  if (Failure failure = analyse_card_copy(*target, *slots, false)) return failure;
   SaveImport save;
   if (Failure failure = take_save(source, slot, save)) return failure;
   const auto before = std::make_unique<CardImage>(*target);

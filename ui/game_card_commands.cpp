@@ -49,8 +49,7 @@ void split_card_command() {
   if (backups == 1) report += "\nThe old contents of the game card changed are kept with the backups.";
   if (backups > 1)
     report += "\nThe old contents of the " + std::to_string(backups) + " game cards changed are kept with the backups.";
-  const bool all = split_count(plan, SplitOutcome::did_not_fit) + split_count(plan, SplitOutcome::refused) == 0;
-  if (all)
+  if (split_complete(plan))
     show_information(report, kSplitCaption);
   else
     show_warning(report, kSplitCaption);

@@ -143,10 +143,7 @@ void rename_save_command() {
                       reinterpret_cast<LPARAM>(&run)) != IDOK ||
       run.name == run.old_name)
     return;
-  // A GME comment belongs to its save by name: it follows the save.
-  const std::string comment = comment_of(app.card, app.file, save);
-  if (show_failure(rename_save(app.card, app.slots, save, run.name))) return;
-  if (!comment.empty()) set_comment(app.card, app.file, save, comment);
+  if (show_failure(rename_save_keeping_comment(app.card, app.file, app.slots, save, run.name))) return;
   analyse_and_show();
   select_slot(save);
 }

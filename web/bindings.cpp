@@ -72,12 +72,10 @@ void clear_call() {
   output.clear();
 }
 
-// The analysis the view shows; the card is left byte for byte (the
-// analysis of a copy is taken: it clears byte 0 of a card it refuses).
+// The analysis the view shows; the card is left byte for byte.
 Failure analyse(Pane& p) {
-  auto copy = std::make_unique<CardImage>(p.state.card);
   auto slots = std::make_unique<SlotTable>();
-  if (Failure failure = analyse_card(*copy, *slots, p.allow_corrupted)) return failure;
+  if (Failure failure = analyse_card_copy(p.state.card, *slots, p.allow_corrupted)) return failure;
   p.slots = *slots;
   return std::nullopt;
 }
@@ -160,6 +158,13 @@ Failure require_card(const Pane& p) {
   return std::nullopt;
 }
 
+// The save whose block is in `slot`: its first block.
+Failure selected_save_of(const Pane& p, int slot, int& save) {
+  save = valid_slot(slot) ? selected_save(p.slots, slot) : -1;
+  if (save < 0) return fail("No save selected.");
+  return std::nullopt;
+}
+
 Failure refuse_partial(const Pane& p) {
   if (!p.state.partial) return std::nullopt;
   return fail("Only partial data was read from Memory Card !\n\nPlease desactivate the Fast Read option.");
@@ -188,15 +193,6 @@ EM_ASYNC_JS(int, web_persist_backups, (), {
     return 0;
   }
 });
-
-const char* step_text(SyncStep step) {
-  switch (step) {
-    case SyncStep::reading: return "reading";
-    case SyncStep::writing: return "writing";
-    case SyncStep::verifying: return "verifying";
-  }
-  return "";
-}
 
 // The card the history gave back (an undo or a redo), analysed anew.
 int take_from_history(Pane& p, const CardState* state, const char* nothing) {
@@ -393,9 +389,8 @@ EMSCRIPTEN_KEEPALIVE int qc_export_save(int index, int slot, const char* format_
   Pane& p = pane(index);
   if (Failure failure = require_card(p)) return refused(failure);
   if (Failure failure = refuse_partial(p)) return refused(failure);
-  if (!valid_slot(slot)) return refused("No save selected.");
-  const int save = selected_save(p.slots, slot);
-  if (save < 0) return refused("No save selected.");
+  int save = -1;
+  if (Failure failure = selected_save_of(p, slot, save)) return refused(failure);
   if (Failure failure = check_exportable(p.slots, save, p.allow_corrupted)) return refused(failure);
   const SaveFormat format = save_format_named(format_name).value_or(SaveFormat::mcs);
   if (Failure failure = export_save(p.state.card, save, format, output)) return refused(failure);
@@ -422,9 +417,8 @@ EMSCRIPTEN_KEEPALIVE int qc_icon_picture(int index, int slot, int side, const ch
   clear_call();
   Pane& p = pane(index);
   if (Failure failure = require_card(p)) return refused(failure);
-  if (!valid_slot(slot)) return refused("No save selected.");
-  const int save = selected_save(p.slots, slot);
-  if (save < 0) return refused("No save selected.");
+  int save = -1;
+  if (Failure failure = selected_save_of(p, slot, save)) return refused(failure);
   IconPicture picture;
   if (Failure failure = make_icon_picture(p.state.card, p.slots, save, side, picture)) return refused(failure);
   const PictureFormat format = std::string(format_name) == "gif" ? PictureFormat::gif : PictureFormat::png;
@@ -440,9 +434,8 @@ EMSCRIPTEN_KEEPALIVE int qc_copy_save(int from, int slot, int to) {
   if (Failure failure = require_card(source)) return refused(failure);
   if (Failure failure = require_card(target)) return refused(failure);
   if (Failure failure = refuse_partial(source)) return refused(failure);
-  if (!valid_slot(slot)) return refused("No save selected.");
-  const int save = selected_save(source.slots, slot);
-  if (save < 0) return refused("No save selected.");
+  int save = -1;
+  if (Failure failure = selected_save_of(source, slot, save)) return refused(failure);
   if (Failure failure = check_exportable(source.slots, save, source.allow_corrupted)) return refused(failure);
   SaveImport copied;
   if (Failure failure = take_save(source.state.card, save, copied)) return refused(failure);
@@ -513,7 +506,7 @@ EMSCRIPTEN_KEEPALIVE int qc_write_card(int index, int all) {
   };
   SyncReport report;
   const Failure failure = sync_card(p.state.card, orders, back_up,
-                                    [](SyncStep step, int done, int total) { web_progress(step_text(step), done, total); },
+                                    [](SyncStep step, int done, int total) { web_progress(sync_step_name(step), done, total); },
                                     report);
   JsonWriter json;
   json.field("backup", backup);
