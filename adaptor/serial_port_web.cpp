@@ -7,13 +7,13 @@
 // unplugged makes its reads fail, as a USB-serial chip pulled out does.
 #include <emscripten.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "adaptor/serial_port.h"
 
 struct SerialPort {
-  int id = 0;  // the page's handle of the open port
+  int id = 0;        // the page's handle of the open port
+  std::string name;  // its name in Module.serialPorts
 };
 
 namespace {
@@ -120,16 +120,6 @@ EM_JS(int, web_port_speed, (int id), {
   return open ? open.baud : 0;
 });
 
-EM_JS(char*, web_port_name, (int id), {
-  const open = Module.openSerial && Module.openSerial[id];
-  const ports = Module.serialPorts || {};
-  const name = Object.keys(ports).find(key => open && ports[key] === open.port) || "";
-  const size = lengthBytesUTF8(name) + 1;
-  const text = _malloc(size);
-  stringToUTF8(name, text, size);
-  return text;
-});
-
 }  // namespace
 
 SerialPort* open_serial_port(const std::string& name, int baud, SerialError& error, std::string& detail) {
@@ -142,19 +132,16 @@ SerialPort* open_serial_port(const std::string& name, int baud, SerialError& err
     return nullptr;
   }
   error = SerialError::none;
-  return new SerialPort{id};
+  return new SerialPort{id, name};
 }
 
 // Web Serial sets the speed when a port opens: it is opened again at the new one.
 bool set_serial_speed(SerialPort* port, int baud) {
   if (!port) return false;
   if (web_port_speed(port->id) == baud) return true;
-  char* name = web_port_name(port->id);
-  const std::string port_name = name;
-  free(name);
   web_close_port(port->id);
   int why = 0;
-  port->id = web_open_port(port_name.c_str(), baud, &why);
+  port->id = web_open_port(port->name.c_str(), baud, &why);
   return port->id != 0;
 }
 

@@ -1,6 +1,7 @@
 #include "card/card_check.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -234,4 +235,15 @@ std::vector<CardFault> check_card(const CardImage& card) {
     check.add("halves-mirror", frames, kHalvesMirrorMeaning);
   }
   return check.faults;
+}
+
+std::string check_report(const std::vector<CardFault>& faults, const char* line_end) {
+  if (faults.empty()) return "The card is sound.";
+  std::string text = std::to_string(faults.size()) + (faults.size() == 1 ? " fault" : " faults") + " found:";
+  for (const CardFault& fault : faults) {
+    std::string frames = frames_in_words(fault.frames);
+    frames[0] = char(std::toupper(static_cast<unsigned char>(frames[0])));
+    text += std::string(line_end) + line_end + frames + ": " + fault.meaning;
+  }
+  return text;
 }

@@ -33,3 +33,8 @@ extern const char kHalvesMirrorMeaning[];
 
 // Ascending frames in words: "frame 3", "frames 5, 6", "frames 0..63, 512".
 std::string frames_in_words(const std::vector<int>& frames);
+
+// The report the window and the page show: "The card is sound.", or "2
+// faults found:" and a paragraph a fault, its frames then its meaning, the
+// lines ending in `line_end`.
+std::string check_report(const std::vector<CardFault>& faults, const char* line_end = "\n");

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -12,19 +11,6 @@
 #include "ui/checks.h"
 
 namespace {
-
-// Each fault a paragraph: its frames, then what it means for the saves.
-std::string report_text(const std::vector<CardFault>& faults) {
-  if (faults.empty()) return "The card is sound.";
-  std::string text = std::to_string(faults.size()) + (faults.size() == 1 ? " fault" : " faults") +
-                     " found:";
-  for (const CardFault& fault : faults) {
-    std::string frames = frames_in_words(fault.frames);
-    frames[0] = char(std::toupper(static_cast<unsigned char>(frames[0])));
-    text += "\r\n\r\n" + frames + ": " + fault.meaning;
-  }
-  return text;
-}
 
 INT_PTR CALLBACK check_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
@@ -46,7 +32,7 @@ INT_PTR CALLBACK check_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPA
 
 void check_card_command() {
   if (!require_card()) return;
-  const std::string report = report_text(check_card(app.card));
+  const std::string report = check_report(check_card(app.card), "\r\n");
   DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_CHECK_CARD), app.window, check_dialog_proc,
                   reinterpret_cast<LPARAM>(report.c_str()));
 }

@@ -325,15 +325,7 @@ EMSCRIPTEN_KEEPALIVE int qc_check(int index) {
   Pane& p = pane(index);
   if (Failure failure = require_card(p)) return refused(failure);
   JsonWriter json;
-  json.begin_array("faults");
-  for (const CardFault& fault : check_card_file(p.state.card, p.state.file)) {
-    json.begin_object();
-    json.field("name", fault.name);
-    json.field("frames", frames_in_words(fault.frames));
-    json.field("meaning", fault.meaning);
-    json.end_object();
-  }
-  json.end_array();
+  json.field("report", check_report(check_card_file(p.state.card, p.state.file)));
   result = json.text();
   return done();
 }

@@ -258,11 +258,7 @@ class Pane {
         if (!(await this.requireCard())) return;
         const answer = await core.call("qc_check", [this.index]);
         if (!(await succeeded(answer))) return;
-        const faults = answer.result.faults;
-        const report = faults.length == 0 ? "The card is sound."
-          : `${faults.length} ${faults.length == 1 ? "fault" : "faults"} found:\n\n` +
-            faults.map(f => `${f.frames.charAt(0).toUpperCase() + f.frames.slice(1)}: ${f.meaning}`).join("\n\n");
-        await dialog(report, "Check Card", ["Close"]);
+        await dialog(answer.result.report, "Check Card", ["Close"]);
         return;
       }
       case "icon": {
