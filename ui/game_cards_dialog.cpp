@@ -73,7 +73,7 @@ void take_choice(HWND dialog, const DialogRun& run) {
   const std::string folder = folder_text(dialog);
   BOOL is_number = FALSE;
   const UINT channel = GetDlgItemInt(dialog, IDC_GATHER_CHANNEL, &is_number, FALSE);
-  const bool channel_wrong = run.job == GameCardsJob::gather && (!is_number || channel < 1 || channel > 8);
+  const bool channel_wrong = run.job == GameCardsJob::gather && (!is_number || channel < 1 || channel > UINT(kMostChannels));
   if (folder.empty() || channel_wrong) {
     MessageBeep(MB_ICONWARNING);
     SetFocus(GetDlgItem(dialog, folder.empty() ? IDC_GAME_FOLDER : IDC_GATHER_CHANNEL));

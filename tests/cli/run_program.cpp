@@ -24,16 +24,27 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
   FILE* out = std::tmpfile();
   FILE* err = std::tmpfile();
   if (!out || !err) return run;
+  // Everything the child needs is made before the fork: the tests run
+  // threads (the emulated readers), and a child that allocates may find a
+  // lock one of them held at the fork, and wait for ever.
+  std::vector<std::string> variables;
+  for (char** variable = environ; *variable; ++variable) {
+    const std::string entry = *variable;
+    if (!environment.count(entry.substr(0, entry.find('=')))) variables.push_back(entry);
+  }
+  for (const auto& [name, value] : environment) variables.push_back(name + "=" + value);
+  std::vector<char*> envp;
+  for (std::string& variable : variables) envp.push_back(variable.data());
+  envp.push_back(nullptr);
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
   const pid_t child = fork();
   if (child == 0) {
     dup2(fileno(out), STDOUT_FILENO);
     dup2(fileno(err), STDERR_FILENO);
-    for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
     if (user >= 0 && (setgid(gid_t(user)) != 0 || setuid(uid_t(user)) != 0)) _exit(126);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
+    execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
   int status = 0;
